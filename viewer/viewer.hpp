@@ -1,0 +1,120 @@
+// viewer.hpp - the interactive viewer: window, frame cycle, drawing, report,
+// keyboard and pointer.
+//
+// The viewer is split in two layers. The logic (view and pointer state, the
+// frame advance and report, the keyboard and pointer actions) uses no GL and
+// is built into the library `fluid_viewer_core`, so that it can be tested and
+// fuzzed without a display. The GLUT handlers and the drawing live in the
+// `fluids` executable and call into it.
+#pragma once
+
+#include <cstddef>
+
+namespace fluid {
+
+// ---- View state -----------------------------------------------------------
+
+/// Current window width in pixels.
+extern int window_width;
+/// Current window height in pixels.
+extern int window_height;
+/// Edge of one drawn cell in pixels: floor(window_width / 126).
+extern float cell_px;
+/// Display list drawing one cell-sized quad centred on the origin.
+extern unsigned int cell_quad;
+/// Advance the simulation on every frame (key s).
+extern int simulate_on;
+/// Advance once on the next frame (space), cleared by the frame advance.
+extern int step_requested;
+/// Print the field report after each simulated frame (key c).
+extern int dump_on;
+/// Draw the obstacle layer (key b).
+extern int show_obstacles;
+/// Draw the density layer (key d).
+extern int show_density;
+/// Draw the velocity layer (key v).
+extern int show_velocity;
+/// Draw the grid layer (key g).
+extern int show_grid;
+/// The left button and drags paint obstacles (key B).
+extern int paint_obstacles;
+
+/// Sum of the interior density after the latest simulated frame.
+extern float total_density;
+
+// ---- Pointer state --------------------------------------------------------
+
+/// Latest pointer position in window pixels (origin top-left, y down).
+extern int pointer_x;
+extern int pointer_y;
+/// The position before the latest one.
+extern int prev_pointer_x;
+extern int prev_pointer_y;
+/// State of the latest button event: 0 pressed, 1 released.
+extern int button_state;
+/// The cell toggled last during the current press; -1 after a press.
+extern int last_painted_col;
+extern int last_painted_row;
+
+/// Sets cell_px from window_width (the GL part, the display list, is in
+/// build_cell_quad).
+void update_cell_size();
+
+/// Flips a 0/1 toggle.
+inline void toggle(int& flag) { flag = flag == 0 ? 1 : 0; }
+
+// ---- Frame advance and report ---------------------------------------------
+
+/// Steps the simulation when it is on or a single step was requested, sums
+/// total_density and prints the report when it is on.
+void advance_frame();
+
+/// Interior density summed from row 126 down to 1, rounded after every add.
+float sum_density(const float* density);
+
+/// Prints one field as 128 lines of 128 "%f " values, top row first.
+void dump_field(const float* f);
+
+/// Prints the density, u and v fields and the total density.
+void print_report(float total);
+
+// ---- Keyboard -------------------------------------------------------------
+
+/// Applies a keyboard command; returns false for Escape, which asks to quit.
+bool keyboard_command(unsigned char key);
+
+// ---- Pointer --------------------------------------------------------------
+
+/// Column (X) and row (Y) of the interior cell under the pointer.
+struct PointerCell {
+    int col;
+    int row;
+};
+
+/// Maps the pointer position to a cell, clamped to the interior. A window
+/// of zero width or height maps as a pointer outside the window would.
+PointerCell pointer_cell();
+
+/// The action shared by button and drag events; button as GLUT numbers it.
+void apply_pointer(int button, int is_drag);
+
+/// Mouse button event; returns whether a redisplay should be posted.
+bool pointer_button(int button, int state, int x, int y);
+
+/// Motion with a button held; returns whether a redisplay should be posted.
+bool pointer_motion(int x, int y);
+
+// ---- GLUT handlers (in the fluids executable) -----------------------------
+
+void build_cell_quad();
+/// Draws the four layers of every interior cell (the display handler's drawing).
+void draw_cells();
+void on_display();
+void on_reshape(int w, int h);
+void on_idle();
+void on_timer(int value);
+void on_keyboard(unsigned char key, int x, int y);
+void on_mouse(int button, int state, int x, int y);
+void on_motion(int x, int y);
+
+}  // namespace fluid

@@ -15,12 +15,10 @@ constexpr int GLUT_PRESSED = 0;
 // One pointer coordinate to a cell index along that axis, 1..126.
 // `offset` is the pixel distance from the window's low edge along the axis
 // and `extent` the window's size along it; 128 cells span the window.
-int axis_cell(double offset, int extent) {
-    if (extent <= 0) {
-        // A window of no size: every position lies outside it, on the low
-        // side when the offset is negative and on the high side otherwise.
-        return offset < 0 ? 1 : GRID_INNER;
-    }
+// `outside` is the cell for a window of no size, in which every position is
+// outside (the division would give inf or NaN).
+int axis_cell(double offset, int extent, int outside) {
+    if (extent <= 0) return outside;
     const float fraction = (float)(offset / (double)extent);
     const double scaled = (double)fraction * 128.0;
     // Truncation toward zero, then the clamp to 1..126. Comparing before
@@ -43,8 +41,11 @@ void paint_cell(const PointerCell& cell) {
 }  // namespace
 
 PointerCell pointer_cell() {
-    const int col = axis_cell((double)pointer_x, window_width);
-    const int row = axis_cell((double)window_height - (double)pointer_y, window_height);
+    // Outside a window, x < 0 gives column 1 and x >= width column 126;
+    // y < 0 (above) gives row 126 and y >= height (below) row 1.
+    const int col = axis_cell((double)pointer_x, window_width, pointer_x < 0 ? 1 : GRID_INNER);
+    const int row = axis_cell((double)window_height - (double)pointer_y, window_height,
+                              pointer_y < 0 ? GRID_INNER : 1);
     return {col, row};
 }
 

@@ -1,0 +1,447 @@
+// window_test.cpp - the real fluids program under a private X server, driven
+// by real X input, checked by what it prints and by the pixels it draws.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+#include "reference_solver.hpp"
+#include "report_text.hpp"
+#include "x_harness.hpp"
+
+namespace {
+
+using reference::idx;
+using xharness::Image;
+using xharness::Program;
+
+std::string read_file(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// What the input of a test writes, mirrored into a reference state, for a
+// window of 512 by 512 (cells of 4 pixels; 128 cells span the window).
+class Mirror {
+public:
+    Mirror() : s(std::make_unique<reference::State>()) { *s = {}; }
+
+    static int col(int x) { return std::clamp(x / 4, 1, 126); }
+    static int row(int y) { return std::clamp((512 - y) / 4, 1, 126); }
+
+    void right_click(int x, int y) {
+        const int c = idx(row(y), col(x));
+        s->density_src[c] = 504.0f;
+        s->u_src[c - 128] = -4.0f;
+        s->v_src[c - 1] = -4.0f;
+        s->u_src[c + 128] = 4.0f;
+        s->v_src[c + 1] = 4.0f;
+    }
+    void fill_key() {
+        s->density_src[idx(1, 64)] = 504.0f;
+        s->v_src[idx(1, 64)] = 4.0f;
+    }
+    void drag(int from_x, int from_y, int to_x, int to_y) {
+        const int c = idx(row(to_y), col(to_x));
+        s->u_src[c] = (float)((double)s->u_src[c] + (to_x - from_x) * 4.0);
+        s->v_src[c] = (float)((double)s->v_src[c] + (from_y - to_y) * 4.0);
+    }
+    void toggle_obstacle(int x, int y) {
+        int& o = s->obstacle[idx(row(y), col(x))];
+        o = 1 - o;
+    }
+    void step() {
+        reference::step_velocity(*s, 0.0f, 0.2f);
+        reference::step_density(*s, 0.5f, 0.2f);
+    }
+
+    std::unique_ptr<reference::State> s;
+};
+
+class WindowTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { server = new xharness::XServer(); }
+    static void TearDownTestSuite() {
+        delete server;
+        server = nullptr;
+    }
+
+    void SetUp() override { program = std::make_unique<Program>(*server, xharness::fluids_path()); }
+
+    void TearDown() override {
+        if (program) {
+            const std::string errors = program->errors();
+            EXPECT_EQ(errors, "") << "the program wrote to its error output";
+        }
+    }
+
+    // Simulation off and the report on, as every scripted test starts.
+    void pause_and_report() {
+        program->key("s");
+        program->key("c");
+    }
+
+    // Presses space n times, each time waiting for that step's report.
+    void steps(int n) {
+        const int before = xharness::count_of(program->output(), "Total Density: ");
+        for (int k = 0; k < n; ++k) {
+            ASSERT_TRUE(program->step_and_wait_report(before + k)) << "no report for step " << k;
+        }
+    }
+
+    // Ends the program with Escape, which must exit with status 0.
+    void quit() {
+        program->key("Escape");
+        EXPECT_EQ(program->wait_exit(), 0);
+    }
+
+    static xharness::XServer* server;
+    std::unique_ptr<Program> program;
+};
+
+xharness::XServer* WindowTest::server = nullptr;
+
+// ---- Reports --------------------------------------------------------------
+
+TEST_F(WindowTest, FillSourceReportsMatchTheReferenceFile) {
+    const std::string golden = read_file(GOLDEN_DIR "/fill-source-three-steps.txt");
+    if (golden.empty()) GTEST_SKIP() << "no reference file in " GOLDEN_DIR;
+    pause_and_report();
+    program->key("f");
+    steps(3);
+    quit();
+    EXPECT_TRUE(program->output() == golden) << "the output differs from the reference file";
+}
+
+TEST_F(WindowTest, RightClickReportsMatchTheReferenceFile) {
+    const std::string golden = read_file(GOLDEN_DIR "/right-click-three-steps.txt");
+    if (golden.empty()) GTEST_SKIP() << "no reference file in " GOLDEN_DIR;
+    pause_and_report();
+    program->click(3, 256, 256);
+    steps(3);
+    quit();
+    EXPECT_TRUE(program->output() == golden) << "the output differs from the reference file";
+}
+
+TEST_F(WindowTest, PaintingDragsAndClicksMatchTheReferenceSolver) {
+    Mirror m;
+    std::string expected;
+    pause_and_report();
+
+    // Painting mode: a press and a drag over three cells and back onto the
+    // middle one, which is toggled twice.
+    program->key("B");
+    program->move(200, 200);
+    program->button_down(1);
+    program->move(204, 200);
+    program->move(208, 200);
+    program->move(204, 200);
+    program->button_up(1);
+    for (int x : {200, 204, 208, 204}) m.toggle_obstacle(x, 200);
+    program->key("B");
+
+    // A left drag, a right click and a middle-button drag.
+    program->move(300, 300);
+    program->button_down(1);
+    program->move(320, 290);
+    program->button_up(1);
+    m.drag(300, 300, 320, 290);
+    program->click(3, 100, 400);
+    m.right_click(100, 400);
+    program->move(400, 100);
+    program->button_down(2);
+    program->move(390, 110);
+    program->button_up(2);
+    m.drag(400, 100, 390, 110);
+
+    for (int k = 0; k < 3; ++k) {
+        steps(1);
+        m.step();
+        expected += report_text::report(*m.s);
+    }
+    // More input between steps: the key f and a drag near the obstacles.
+    program->key("f");
+    m.fill_key();
+    program->move(210, 196);
+    program->button_down(1);
+    program->move(250, 150);
+    program->button_up(1);
+    m.drag(210, 196, 250, 150);
+    for (int k = 0; k < 2; ++k) {
+        steps(1);
+        m.step();
+        expected += report_text::report(*m.s);
+    }
+    quit();
+    EXPECT_TRUE(program->output() == expected) << "the output differs from the reference solver";
+}
+
+TEST_F(WindowTest, ResetKeepsTheTogglesAndEscapeFlushesTheOutput) {
+    Mirror m;
+    pause_and_report();
+    program->key("f");
+    program->key("r");
+    steps(1);
+    m.step();
+    // Still paused and still reporting: no further report arrives.
+    EXPECT_FALSE(program->wait_for_output("Total Density: ", 2, std::chrono::milliseconds(400)));
+    quit();
+    EXPECT_TRUE(program->output() == report_text::report(*m.s));
+}
+
+TEST_F(WindowTest, SimulationOnReportsEveryFrameAndSpaceAddsNothing) {
+    program->key("c");
+    ASSERT_TRUE(program->wait_for_output("Total Density: ", 3));
+    program->key("c");
+    program->key("space");
+    quit();
+    const std::string out = program->output();
+    ASSERT_GE(xharness::count_of(out, "Total Density: "), 3);
+    // Every report is whole: the output ends with a total line.
+    EXPECT_EQ(out.substr(out.size() - 25), "\nTotal Density: 0.000000\n");
+}
+
+// ---- Pixels ---------------------------------------------------------------
+
+constexpr std::uint32_t BLACK = 0x000000;
+constexpr std::uint32_t BLUE = 0x0000ff;
+constexpr std::uint32_t RED = 0xff0000;
+constexpr std::uint32_t GREEN = 0x00ff00;
+
+// The colour a cell shows with the initial toggles.
+std::uint32_t cell_colour(const reference::State& s, int i, int j) {
+    const float d = s.density[idx(i, j)];
+    if (d > 0) {
+        const auto level = (std::uint32_t)std::lround(std::min(d, 1.0f) * 255.0f);
+        if (d < 0.33) return level;
+        if (d < 0.66) return level << 8;
+        return level << 16;
+    }
+    return s.obstacle[idx(i, j)] == 1 ? BLUE : BLACK;
+}
+
+// Channels may differ by one step: the conversion of a float colour to
+// 8 bits is the GL implementation's, and the reference rounds to nearest.
+bool close_colour(std::uint32_t a, std::uint32_t b) {
+    for (int shift : {0, 8, 16}) {
+        if (std::abs((int)((a >> shift) & 0xff) - (int)((b >> shift) & 0xff)) > 1) return false;
+    }
+    return true;
+}
+
+// Every pixel of the window against the state, for square cells of `px`
+// pixels; pixels outside the grid must show the clear colour.
+std::string compare_picture(const Image& img, const reference::State& s, int px) {
+    if (img.width == 0) return "no image";
+    for (int y = 0; y < img.height; ++y) {
+        for (int x = 0; x < img.width; ++x) {
+            const int gl_y = img.height - 1 - y;
+            const int j = px > 0 ? x / px : 0;
+            const int i = px > 0 ? gl_y / px : 0;
+            const bool inside = px > 0 && i >= 1 && i <= 126 && j >= 1 && j <= 126;
+            const std::uint32_t want = inside ? cell_colour(s, i, j) : BLACK;
+            if (!close_colour(img.at(x, y), want)) {
+                std::ostringstream m;
+                m << "pixel (" << x << ", " << y << ") of cell (" << i << ", " << j << ") is "
+                  << std::hex << img.at(x, y) << ", expected " << want;
+                return m.str();
+            }
+        }
+    }
+    return "";
+}
+
+// A scene that shows obstacles and all three density bands.
+void colourful_scene(Program& p, Mirror& m) {
+    p.key("s");
+    p.key("c");
+    p.key("B");
+    for (int x : {248, 252, 256, 260}) {
+        p.click(1, x, 236);
+        m.toggle_obstacle(x, 236);
+    }
+    p.click(1, 20, 20);
+    m.toggle_obstacle(20, 20);
+    p.key("B");
+    p.click(3, 256, 256);
+    m.right_click(256, 256);
+    p.key("f");
+    m.fill_key();
+}
+
+TEST_F(WindowTest, InitialPictureIsBlack) {
+    Image img = program->capture_until([](const Image& i) { return i.width == 512; });
+    ASSERT_EQ(img.width, 512);
+    ASSERT_EQ(img.height, 512);
+    EXPECT_TRUE(std::all_of(img.rgb.begin(), img.rgb.end(), [](auto c) { return c == 0; }));
+    quit();
+}
+
+TEST_F(WindowTest, CellsShowObstaclesAndDensityBands) {
+    Mirror m;
+    colourful_scene(*program, m);
+    for (int k = 0; k < 4; ++k) {
+        steps(1);
+        m.step();
+    }
+    Image img = program->capture_until(
+        [&](const Image& i) { return compare_picture(i, *m.s, 4).empty(); });
+    EXPECT_EQ(compare_picture(img, *m.s, 4), "");
+
+    // Every band and the obstacle colour are actually on screen.
+    int blue = 0, green = 0, red = 0, solid = 0;
+    for (int y = 0; y < 512; ++y) {
+        for (int x = 0; x < 512; ++x) {
+            const std::uint32_t c = img.at(x, y);
+            solid += c == BLUE;
+            blue += c != BLUE && (c & 0xff) != 0;
+            green += (c & 0xff00) != 0;
+            red += (c & 0xff0000) != 0;
+        }
+    }
+    EXPECT_GT(solid, 0);
+    EXPECT_GT(blue, 0);
+    EXPECT_GT(green, 0);
+    EXPECT_GT(red, 0);
+
+    // Without the obstacle layer, solid cells without density are not drawn.
+    program->key("b");
+    for (int& o : m.s->obstacle) o = 0;
+    img = program->capture_until(
+        [&](const Image& i) { return compare_picture(i, *m.s, 4).empty(); });
+    EXPECT_EQ(compare_picture(img, *m.s, 4), "");
+    quit();
+}
+
+TEST_F(WindowTest, VelocityLayerDrawsRedSegments) {
+    pause_and_report();
+    program->click(3, 256, 256);
+    steps(2);
+    program->key("b");
+    program->key("d");
+    program->key("v");
+    // Only segments remain (the density layer's red cells are gone).
+    auto segments_only = [](const Image& i) {
+        bool red = false;
+        for (int y = 0; y < i.height; ++y) {
+            for (int x = 0; x < i.width; ++x) {
+                const std::uint32_t c = i.at(x, y);
+                if (c != BLACK && c != RED) return false;
+                red |= c == RED;
+            }
+        }
+        return red;
+    };
+    Image img = program->capture_until(segments_only);
+    ASSERT_TRUE(segments_only(img));
+    // All of them start near the source.
+    for (int y = 0; y < 512; ++y) {
+        for (int x = 0; x < 512; ++x) {
+            if (img.at(x, y) == RED) {
+                EXPECT_LT(std::abs(x - 256) + std::abs(y - 256), 200) << x << "," << y;
+            }
+        }
+    }
+    quit();
+}
+
+TEST_F(WindowTest, GridLayerOutlinesEveryCell) {
+    program->key("g");
+    auto green_count = [](const Image& i) {
+        int n = 0;
+        for (int y = 0; y < i.height; ++y) {
+            for (int x = 0; x < i.width; ++x) n += i.at(x, y) == GREEN;
+        }
+        return n;
+    };
+    Image img =
+        program->capture_until([&](const Image& i) { return green_count(i) > 126 * 126; });
+    ASSERT_GT(green_count(img), 126 * 126);
+    for (int i = 1; i <= 126; ++i) {
+        for (int j = 1; j <= 126; ++j) {
+            // The middle of a cell is filled black; green lies on its border.
+            const int x = j * 4 + 2, y = 511 - (i * 4 + 2);
+            EXPECT_EQ(img.at(x, y), BLACK) << i << "," << j;
+            bool outlined = false;
+            for (int dy = -2; dy <= 2; ++dy) {
+                for (int dx = -2; dx <= 2; ++dx) outlined |= img.at(x + dx, y + dy) == GREEN;
+            }
+            EXPECT_TRUE(outlined) << i << "," << j;
+        }
+    }
+    // Only black and green anywhere, margins included.
+    for (int y = 0; y < 512; ++y) {
+        for (int x = 0; x < 512; ++x) {
+            ASSERT_TRUE(img.at(x, y) == BLACK || img.at(x, y) == GREEN) << x << "," << y;
+        }
+    }
+    quit();
+}
+
+TEST_F(WindowTest, ResizesKeepCellsSquareAndHideAllBelow126PixelsWide) {
+    Mirror m;
+    colourful_scene(*program, m);
+    steps(2);
+    m.step();
+    m.step();
+
+    // 1000 by 300: cells of 7 pixels, the upper rows beyond the window, the
+    // columns right of the grid at the clear colour.
+    program->resize(1000, 300);
+    Image img = program->capture_until([&](const Image& i) {
+        return i.width == 1000 && compare_picture(i, *m.s, 7).empty();
+    });
+    EXPECT_EQ(img.width, 1000);
+    EXPECT_EQ(img.height, 300);
+    EXPECT_EQ(compare_picture(img, *m.s, 7), "");
+
+    // A right click at (500, 275) lands in column 64, row 10, with the
+    // source scaled to the larger cells.
+    program->click(3, 500, 275);
+    {
+        const int c = idx(10, 64);
+        m.s->density_src[c] = 882.0f;
+        m.s->u_src[c - 128] = -7.0f;
+        m.s->v_src[c - 1] = -7.0f;
+        m.s->u_src[c + 128] = 7.0f;
+        m.s->v_src[c + 1] = 7.0f;
+    }
+    steps(1);
+    m.step();
+    img = program->capture_until([&](const Image& i) { return compare_picture(i, *m.s, 7).empty(); });
+    EXPECT_EQ(compare_picture(img, *m.s, 7), "");
+
+    // Narrower than 126 pixels: cells of no size, nothing of the grid shows.
+    for (auto [w, h] : {std::pair{100, 100}, std::pair{125, 400}, std::pair{1, 1}}) {
+        program->resize(w, h);
+        img = program->capture_until([&](const Image& i) {
+            return i.width == w && compare_picture(i, *m.s, 0).empty();
+        });
+        EXPECT_EQ(img.width, w);
+        EXPECT_EQ(compare_picture(img, *m.s, 0), "") << w << " x " << h;
+    }
+
+    // Back to the initial size: the same picture as before.
+    program->resize(512, 512);
+    img = program->capture_until([&](const Image& i) {
+        return i.width == 512 && compare_picture(i, *m.s, 4).empty();
+    });
+    EXPECT_EQ(compare_picture(img, *m.s, 4), "");
+
+    // The report still matches the solver after all the resizes.
+    const int before = xharness::count_of(program->output(), "Total Density: ");
+    ASSERT_TRUE(program->step_and_wait_report(before));
+    m.step();
+    quit();
+    const std::string out = program->output();
+    const std::string last = report_text::report(*m.s);
+    ASSERT_GE(out.size(), last.size());
+    EXPECT_TRUE(out.compare(out.size() - last.size(), last.size(), last) == 0);
+}
+
+}  // namespace

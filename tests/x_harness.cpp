@@ -1,0 +1,306 @@
+// x_harness.cpp - see x_harness.hpp.
+#include "x_harness.hpp"
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <stdexcept>
+
+extern char** environ;
+
+namespace xharness {
+
+namespace {
+
+// The environment of a child: ours, with DISPLAY replaced by the private one
+// (or removed when `display` is empty), so that nothing reaches a real display.
+std::vector<std::string> child_environment(const std::string& display) {
+    std::vector<std::string> env;
+    for (char** e = environ; *e != nullptr; ++e) {
+        if (std::strncmp(*e, "DISPLAY=", 8) != 0 && std::strncmp(*e, "XAUTHORITY=", 11) != 0) {
+            env.emplace_back(*e);
+        }
+    }
+    if (!display.empty()) env.push_back("DISPLAY=" + display);
+    return env;
+}
+
+std::vector<char*> c_strings(std::vector<std::string>& strings) {
+    std::vector<char*> out;
+    for (auto& s : strings) out.push_back(s.data());
+    out.push_back(nullptr);
+    return out;
+}
+
+// Spawns argv with the given environment; stdout and stderr go to the two
+// descriptors when they are not -1 (else to /dev/null).
+pid_t spawn(std::vector<std::string> argv, std::vector<std::string> env, int out_fd,
+            int err_fd) {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    if (out_fd >= 0) {
+        posix_spawn_file_actions_adddup2(&actions, out_fd, 1);
+    } else {
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    }
+    if (err_fd >= 0) {
+        posix_spawn_file_actions_adddup2(&actions, err_fd, 2);
+    } else {
+        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    }
+    auto args = c_strings(argv);
+    auto envp = c_strings(env);
+    pid_t pid = -1;
+    const int rc = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) throw std::runtime_error("cannot start " + argv[0] + ": " + std::strerror(rc));
+    return pid;
+}
+
+int wait_status(pid_t pid) {
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+}  // namespace
+
+XServer::XServer() {
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+    // The write end must survive exec in the server: a plain dup has no
+    // close-on-exec flag.
+    const int server_fd = fcntl(fds[1], F_DUPFD, 10);
+    pid_ = spawn({"Xvfb", "-displayfd", std::to_string(server_fd), "-screen", "0", "2200x1300x24",
+                  "-nolisten", "tcp", "-noreset"},
+                 child_environment(""), -1, -1);
+    close(server_fd);
+    close(fds[1]);
+    // The server writes its display number once it accepts connections.
+    std::string number;
+    pollfd p{fds[0], POLLIN, 0};
+    while (number.find('\n') == std::string::npos && poll(&p, 1, 20000) > 0) {
+        char buf[32];
+        const ssize_t n = read(fds[0], buf, sizeof buf);
+        if (n <= 0) break;
+        number.append(buf, (size_t)n);
+    }
+    close(fds[0]);
+    if (number.find('\n') == std::string::npos) {
+        kill(pid_, SIGKILL);
+        wait_status(pid_);
+        throw std::runtime_error("Xvfb did not start");
+    }
+    display_ = ":" + number.substr(0, number.find('\n'));
+}
+
+XServer::~XServer() {
+    if (pid_ > 0) {
+        kill(pid_, SIGTERM);
+        wait_status(pid_);
+    }
+}
+
+int run_command(const std::string& display, const std::vector<std::string>& argv,
+                std::string* out) {
+    int fds[2] = {-1, -1};
+    if (out != nullptr && pipe2(fds, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+    const pid_t pid = spawn(argv, child_environment(display), fds[1], -1);
+    if (out != nullptr) {
+        close(fds[1]);
+        char buf[4096];
+        ssize_t n;
+        while ((n = read(fds[0], buf, sizeof buf)) > 0) out->append(buf, (size_t)n);
+        close(fds[0]);
+    }
+    return wait_status(pid);
+}
+
+int count_of(const std::string& text, const std::string& needle) {
+    int n = 0;
+    for (size_t at = text.find(needle); at != std::string::npos;
+         at = text.find(needle, at + needle.size())) {
+        ++n;
+    }
+    return n;
+}
+
+std::string fluids_path() { return FLUIDS_EXECUTABLE; }
+
+Program::Program(const XServer& server, const std::string& executable,
+                 const std::vector<std::string>& args)
+    : server_(server) {
+    int out[2], err[2];
+    if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) {
+        throw std::runtime_error("pipe failed");
+    }
+    std::vector<std::string> argv{executable};
+    argv.insert(argv.end(), args.begin(), args.end());
+    pid_ = spawn(argv, child_environment(server.display()), out[1], err[1]);
+    close(out[1]);
+    close(err[1]);
+    out_thread_ = std::thread([this, fd = out[0]] { reader(fd, &out_); });
+    err_thread_ = std::thread([this, fd = err[0]] { reader(fd, &err_); });
+
+    // The window, by its title, once it is mapped; then give it the focus so
+    // that key events reach it.
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (window_ == 0 && std::chrono::steady_clock::now() < end) {
+        std::string ids;
+        run_command(server.display(),
+                    {"xdotool", "search", "--onlyvisible", "--name", "^Compute Stable Fluids$"},
+                    &ids);
+        if (!ids.empty()) window_ = std::stoul(ids);
+        if (window_ == 0) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    if (window_ == 0) throw std::runtime_error("the fluids window did not appear");
+    // Without a window manager the window keeps GLUT's default position
+    // (-1, -1), partly off the screen, where it cannot be read back.
+    xdotool({"windowmove", "--sync", std::to_string(window_), "0", "0"});
+    xdotool({"windowfocus", "--sync", std::to_string(window_)});
+}
+
+Program::~Program() {
+    if (!exited_ && pid_ > 0) {
+        kill(pid_, SIGKILL);
+        wait_status(pid_);
+    }
+    if (out_thread_.joinable()) out_thread_.join();
+    if (err_thread_.joinable()) err_thread_.join();
+}
+
+void Program::reader(int fd, std::string* sink) {
+    char buf[1 << 16];
+    ssize_t n;
+    while ((n = read(fd, buf, sizeof buf)) > 0 || (n < 0 && errno == EINTR)) {
+        if (n <= 0) continue;
+        std::lock_guard<std::mutex> lock(mutex_);
+        sink->append(buf, (size_t)n);
+        changed_.notify_all();
+    }
+    close(fd);
+}
+
+std::string Program::output() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return out_;
+}
+
+std::string Program::errors() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return err_;
+}
+
+bool Program::wait_for_output(const std::string& text, int count,
+                              std::chrono::milliseconds timeout) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return changed_.wait_for(lock, timeout, [&] { return count_of(out_, text) >= count; });
+}
+
+int Program::wait_exit(std::chrono::milliseconds timeout) {
+    const auto end = std::chrono::steady_clock::now() + timeout;
+    while (!exited_) {
+        int status = 0;
+        const pid_t r = waitpid(pid_, &status, WNOHANG);
+        if (r == pid_) {
+            exited_ = true;
+            status_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            break;
+        }
+        if (std::chrono::steady_clock::now() >= end) {
+            kill(pid_, SIGKILL);
+            wait_status(pid_);
+            exited_ = true;
+            status_ = -1;
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    if (out_thread_.joinable()) out_thread_.join();
+    if (err_thread_.joinable()) err_thread_.join();
+    return status_;
+}
+
+void Program::xdotool(const std::vector<std::string>& args) {
+    std::vector<std::string> argv{"xdotool"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    if (run_command(server_.display(), argv) != 0) {
+        throw std::runtime_error("xdotool " + args.front() + " failed");
+    }
+}
+
+void Program::key(const std::string& keysym) { xdotool({"key", "--delay", "0", keysym}); }
+
+void Program::type(const std::string& text) { xdotool({"type", "--delay", "0", text}); }
+
+void Program::move(int x, int y) {
+    xdotool({"mousemove", "--window", std::to_string(window_), std::to_string(x),
+             std::to_string(y)});
+}
+
+void Program::button_down(int button) { xdotool({"mousedown", std::to_string(button)}); }
+
+void Program::button_up(int button) { xdotool({"mouseup", std::to_string(button)}); }
+
+void Program::click(int button, int x, int y) {
+    move(x, y);
+    xdotool({"click", std::to_string(button)});
+}
+
+void Program::resize(int width, int height) {
+    xdotool({"windowsize", "--sync", std::to_string(window_), std::to_string(width),
+             std::to_string(height)});
+}
+
+bool Program::step_and_wait_report(int reports_so_far) {
+    key("space");
+    return wait_for_output("Total Density: ", reports_so_far + 1);
+}
+
+namespace {
+
+// XGetImage fails with BadMatch while the window is not viewable yet (or is
+// being resized); the capture then returns an empty image and is retried.
+int ignore_x_error(Display*, XErrorEvent*) { return 0; }
+
+}  // namespace
+
+Image Program::capture() {
+    Image img;
+    XSetErrorHandler(ignore_x_error);
+    Display* dpy = XOpenDisplay(server_.display().c_str());
+    if (dpy == nullptr) throw std::runtime_error("cannot open " + server_.display());
+    XWindowAttributes attrs;
+    if (XGetWindowAttributes(dpy, window_, &attrs) != 0) {
+        XImage* x = XGetImage(dpy, window_, 0, 0, (unsigned)attrs.width, (unsigned)attrs.height,
+                              AllPlanes, ZPixmap);
+        if (x != nullptr) {
+            img.width = attrs.width;
+            img.height = attrs.height;
+            img.rgb.resize((size_t)img.width * img.height * 3);
+            for (int y = 0; y < img.height; ++y) {
+                for (int xx = 0; xx < img.width; ++xx) {
+                    const unsigned long p = XGetPixel(x, xx, y);
+                    std::uint8_t* o = &img.rgb[3 * ((size_t)y * img.width + xx)];
+                    o[0] = (std::uint8_t)((p & x->red_mask) >> 16);
+                    o[1] = (std::uint8_t)((p & x->green_mask) >> 8);
+                    o[2] = (std::uint8_t)(p & x->blue_mask);
+                }
+            }
+            XDestroyImage(x);
+        }
+    }
+    XCloseDisplay(dpy);
+    return img;
+}
+
+}  // namespace xharness

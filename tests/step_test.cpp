@@ -49,8 +49,8 @@ TEST(StepDrivers, ZeroStateStaysZero) {
     fluid::clear_state();
     for (int n = 0; n < 3; ++n) frame();
     // Zero, though the divergence of a zero field comes out as -0.
-    const float* fields[] = {fluid::u, fluid::v, fluid::u_src, fluid::v_src,
-                             fluid::density, fluid::density_src};
+    const float* fields[] = {fluid::u,     fluid::v,       fluid::u_src,
+                             fluid::v_src, fluid::density, fluid::density_src};
     for (const float* f : fields) {
         for (int k = 0; k < fluid::FIELD_SIZE; ++k) ASSERT_EQ(f[k], 0.0f) << k;
     }

@@ -101,11 +101,10 @@ inline ::testing::AssertionResult same_field(const char* what, const float* expe
     for (int k = 0; k < reference::SIZE; ++k) {
         if (!same_value(expected[k], actual[k])) {
             return ::testing::AssertionFailure()
-                   << what << " differs at cell (" << k % 128 << ", " << k / 128
-                   << "): expected " << expected[k] << " (0x" << std::hex
-                   << std::bit_cast<std::uint32_t>(expected[k]) << std::dec << "), got "
-                   << actual[k] << " (0x" << std::hex << std::bit_cast<std::uint32_t>(actual[k])
-                   << std::dec << ")";
+                   << what << " differs at cell (" << k % 128 << ", " << k / 128 << "): expected "
+                   << expected[k] << " (0x" << std::hex << std::bit_cast<std::uint32_t>(expected[k])
+                   << std::dec << "), got " << actual[k] << " (0x" << std::hex
+                   << std::bit_cast<std::uint32_t>(actual[k]) << std::dec << ")";
         }
     }
     return ::testing::AssertionSuccess();

@@ -27,7 +27,7 @@ const ToggleKey toggle_keys[] = {
 };
 
 class ViewerLogic : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         fluid::clear_state();
         fluid::window_width = 512;
@@ -54,8 +54,8 @@ protected:
     }
 
     static bool fields_zero() {
-        const float* fields[] = {fluid::u,       fluid::v,       fluid::u_src,
-                                 fluid::v_src,   fluid::density, fluid::density_src};
+        const float* fields[] = {fluid::u,     fluid::v,       fluid::u_src,
+                                 fluid::v_src, fluid::density, fluid::density_src};
         for (const float* f : fields) {
             for (int k = 0; k < fluid::FIELD_SIZE; ++k) {
                 if (f[k] != 0.0f) return false;
@@ -150,14 +150,14 @@ TEST_F(ViewerLogic, PointerMapsToInteriorCellsAndClampsOutsideTheWindow) {
         EXPECT_EQ(cell.row, row) << "x " << x << " y " << y;
     };
     expect_cell(256, 256, 64, 64);
-    expect_cell(0, 511, 1, 1);        // the outer 4 pixels map to the nearest interior cell
+    expect_cell(0, 511, 1, 1);  // the outer 4 pixels map to the nearest interior cell
     expect_cell(511, 0, 126, 126);
     expect_cell(4, 508, 1, 1);
     expect_cell(507, 4, 126, 126);
     expect_cell(100, 400, 25, 28);
     expect_cell(100, 399, 25, 28);
-    expect_cell(100, 396, 25, 29);    // top pixel row of a drawn cell maps to the row above
-    expect_cell(-5, 256, 1, 64);      // outside the window
+    expect_cell(100, 396, 25, 29);  // top pixel row of a drawn cell maps to the row above
+    expect_cell(-5, 256, 1, 64);    // outside the window
     expect_cell(512, 256, 126, 64);
     expect_cell(256, -40, 64, 126);
     expect_cell(256, 600, 64, 1);

@@ -28,7 +28,7 @@ std::string read_file(const std::string& path) {
 // What the input of a test writes, mirrored into a reference state, for a
 // window of 512 by 512 (cells of 4 pixels; 128 cells span the window).
 class Mirror {
-public:
+  public:
     Mirror() : s(std::make_unique<reference::State>()) { *s = {}; }
 
     static int col(int x) { return std::clamp(x / 4, 1, 126); }
@@ -64,7 +64,7 @@ public:
 };
 
 class WindowTest : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() { server = new xharness::XServer(); }
     static void TearDownTestSuite() {
         delete server;
@@ -289,8 +289,8 @@ TEST_F(WindowTest, CellsShowObstaclesAndDensityBands) {
         steps(1);
         m.step();
     }
-    Image img = program->capture_until(
-        [&](const Image& i) { return compare_picture(i, *m.s, 4).empty(); });
+    Image img =
+        program->capture_until([&](const Image& i) { return compare_picture(i, *m.s, 4).empty(); });
     EXPECT_EQ(compare_picture(img, *m.s, 4), "");
 
     // Every band and the obstacle colour are actually on screen.
@@ -312,8 +312,8 @@ TEST_F(WindowTest, CellsShowObstaclesAndDensityBands) {
     // Without the obstacle layer, solid cells without density are not drawn.
     program->key("b");
     for (int& o : m.s->obstacle) o = 0;
-    img = program->capture_until(
-        [&](const Image& i) { return compare_picture(i, *m.s, 4).empty(); });
+    img =
+        program->capture_until([&](const Image& i) { return compare_picture(i, *m.s, 4).empty(); });
     EXPECT_EQ(compare_picture(img, *m.s, 4), "");
     quit();
 }
@@ -359,8 +359,7 @@ TEST_F(WindowTest, GridLayerOutlinesEveryCell) {
         }
         return n;
     };
-    Image img =
-        program->capture_until([&](const Image& i) { return green_count(i) > 126 * 126; });
+    Image img = program->capture_until([&](const Image& i) { return green_count(i) > 126 * 126; });
     ASSERT_GT(green_count(img), 126 * 126);
     for (int i = 1; i <= 126; ++i) {
         for (int j = 1; j <= 126; ++j) {
@@ -393,9 +392,8 @@ TEST_F(WindowTest, ResizesKeepCellsSquareAndHideAllBelow126PixelsWide) {
     // 1000 by 300: cells of 7 pixels, the upper rows beyond the window, the
     // columns right of the grid at the clear colour.
     program->resize(1000, 300);
-    Image img = program->capture_until([&](const Image& i) {
-        return i.width == 1000 && compare_picture(i, *m.s, 7).empty();
-    });
+    Image img = program->capture_until(
+        [&](const Image& i) { return i.width == 1000 && compare_picture(i, *m.s, 7).empty(); });
     EXPECT_EQ(img.width, 1000);
     EXPECT_EQ(img.height, 300);
     EXPECT_EQ(compare_picture(img, *m.s, 7), "");
@@ -413,24 +411,23 @@ TEST_F(WindowTest, ResizesKeepCellsSquareAndHideAllBelow126PixelsWide) {
     }
     steps(1);
     m.step();
-    img = program->capture_until([&](const Image& i) { return compare_picture(i, *m.s, 7).empty(); });
+    img =
+        program->capture_until([&](const Image& i) { return compare_picture(i, *m.s, 7).empty(); });
     EXPECT_EQ(compare_picture(img, *m.s, 7), "");
 
     // Narrower than 126 pixels: cells of no size, nothing of the grid shows.
     for (auto [w, h] : {std::pair{100, 100}, std::pair{125, 400}, std::pair{1, 1}}) {
         program->resize(w, h);
-        img = program->capture_until([&](const Image& i) {
-            return i.width == w && compare_picture(i, *m.s, 0).empty();
-        });
+        img = program->capture_until(
+            [&](const Image& i) { return i.width == w && compare_picture(i, *m.s, 0).empty(); });
         EXPECT_EQ(img.width, w);
         EXPECT_EQ(compare_picture(img, *m.s, 0), "") << w << " x " << h;
     }
 
     // Back to the initial size: the same picture as before.
     program->resize(512, 512);
-    img = program->capture_until([&](const Image& i) {
-        return i.width == 512 && compare_picture(i, *m.s, 4).empty();
-    });
+    img = program->capture_until(
+        [&](const Image& i) { return i.width == 512 && compare_picture(i, *m.s, 4).empty(); });
     EXPECT_EQ(compare_picture(img, *m.s, 4), "");
 
     // The report still matches the solver after all the resizes.

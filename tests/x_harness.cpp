@@ -41,8 +41,7 @@ std::vector<char*> c_strings(std::vector<std::string>& strings) {
 
 // Spawns argv with the given environment; stdout and stderr go to the two
 // descriptors when they are not -1 (else to /dev/null).
-pid_t spawn(std::vector<std::string> argv, std::vector<std::string> env, int out_fd,
-            int err_fd) {
+pid_t spawn(std::vector<std::string> argv, std::vector<std::string> env, int out_fd, int err_fd) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
@@ -134,7 +133,9 @@ int count_of(const std::string& text, const std::string& needle) {
     return n;
 }
 
-std::string fluids_path() { return FLUIDS_EXECUTABLE; }
+std::string fluids_path() {
+    return FLUIDS_EXECUTABLE;
+}
 
 Program::Program(const XServer& server, const std::string& executable,
                  const std::vector<std::string>& args)
@@ -238,18 +239,26 @@ void Program::xdotool(const std::vector<std::string>& args) {
     }
 }
 
-void Program::key(const std::string& keysym) { xdotool({"key", "--delay", "0", keysym}); }
-
-void Program::type(const std::string& text) { xdotool({"type", "--delay", "0", text}); }
-
-void Program::move(int x, int y) {
-    xdotool({"mousemove", "--window", std::to_string(window_), std::to_string(x),
-             std::to_string(y)});
+void Program::key(const std::string& keysym) {
+    xdotool({"key", "--delay", "0", keysym});
 }
 
-void Program::button_down(int button) { xdotool({"mousedown", std::to_string(button)}); }
+void Program::type(const std::string& text) {
+    xdotool({"type", "--delay", "0", text});
+}
 
-void Program::button_up(int button) { xdotool({"mouseup", std::to_string(button)}); }
+void Program::move(int x, int y) {
+    xdotool(
+        {"mousemove", "--window", std::to_string(window_), std::to_string(x), std::to_string(y)});
+}
+
+void Program::button_down(int button) {
+    xdotool({"mousedown", std::to_string(button)});
+}
+
+void Program::button_up(int button) {
+    xdotool({"mouseup", std::to_string(button)});
+}
 
 void Program::click(int button, int x, int y) {
     move(x, y);
@@ -270,7 +279,9 @@ namespace {
 
 // XGetImage fails with BadMatch while the window is not viewable yet (or is
 // being resized); the capture then returns an empty image and is retried.
-int ignore_x_error(Display*, XErrorEvent*) { return 0; }
+int ignore_x_error(Display*, XErrorEvent*) {
+    return 0;
+}
 
 }  // namespace
 

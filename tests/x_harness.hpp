@@ -21,7 +21,7 @@ namespace xharness {
 
 /// A private Xvfb server, started on construction and stopped on destruction.
 class XServer {
-public:
+  public:
     XServer();
     ~XServer();
     XServer(const XServer&) = delete;
@@ -30,7 +30,7 @@ public:
     /// The display name, for example ":93".
     const std::string& display() const { return display_; }
 
-private:
+  private:
     pid_t pid_ = -1;
     std::string display_;
 };
@@ -55,7 +55,7 @@ struct Image {
 
 /// The real `fluids` process on a display, with its output collected.
 class Program {
-public:
+  public:
     Program(const XServer& server, const std::string& executable,
             const std::vector<std::string>& args = {});
     ~Program();
@@ -106,7 +106,7 @@ public:
         return img;
     }
 
-private:
+  private:
     void xdotool(const std::vector<std::string>& args);
     void reader(int fd, std::string* sink);
 

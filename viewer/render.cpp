@@ -1,7 +1,7 @@
 // render.cpp - the display handler: clear, advance the frame, draw the four
 // layers cell by cell, swap.
-#include <GL/gl.h>
 #include <GL/freeglut.h>
+#include <GL/gl.h>
 
 #include "fluid.hpp"
 #include "viewer.hpp"

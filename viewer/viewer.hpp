@@ -61,7 +61,9 @@ extern int last_painted_row;
 void update_cell_size();
 
 /// Flips a 0/1 toggle.
-inline void toggle(int& flag) { flag = flag == 0 ? 1 : 0; }
+inline void toggle(int& flag) {
+    flag = flag == 0 ? 1 : 0;
+}
 
 // ---- Frame advance and report ---------------------------------------------
 

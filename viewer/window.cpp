@@ -41,7 +41,9 @@ void on_reshape(int w, int h) {
     glutPostRedisplay();
 }
 
-void on_idle() { glutPostRedisplay(); }
+void on_idle() {
+    glutPostRedisplay();
+}
 
 void on_timer(int value) {
     glutPostRedisplay();

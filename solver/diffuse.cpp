@@ -1,37 +1,23 @@
 // diffuse.cpp - source accumulation and implicit diffusion.
 #include "fluid.hpp"
+#include "kernels.hpp"
 
 namespace fluid {
 
 void accumulate_source(float* target, const float* source, float dt) {
-    const double step = dt;
-    for (int k = 0; k < FIELD_SIZE; ++k) {
-        target[k] = (float)((double)target[k] + step * (double)source[k]);
-    }
+    detail::kernels().accumulate_source(target, source, dt);
 }
 
 void diffuse_field(const float* x0, float* x, int edge_mode, float rate, float dt) {
     const float a = (float)((((double)rate * (double)dt) * 126.0) * 126.0);
-    const double da = a;
-    const double denominator = da * 4.0 + 1.0;
-    for (int sweep = 0; sweep < 20; ++sweep) {
-        // In place and ascending: (i - 1, j) and (i, j - 1) already hold
-        // this sweep's values when (i, j) is computed.
-        for (int i = 1; i <= GRID_INNER; ++i) {
-            for (int j = 1; j <= GRID_INNER; ++j) {
-                const int c = cell_index(i, j);
-                if (obstacle[c] != 0) {
-                    x[c] = 0.0f;
-                    continue;
-                }
-                const double sum =
-                    (((double)x[c - 1] + (double)x[c + 1]) + (double)x[c - GRID_SIDE]) +
-                    (double)x[c + GRID_SIDE];
-                x[c] = (float)(((double)x0[c] + da * sum) / denominator);
-            }
-        }
-        apply_edges(x, edge_mode);
+    // A coefficient of +0 (the velocity step, viscosity 0) makes every sweep
+    // a copy of x0 in most states; that case needs no sweeps.
+    if (a == 0.0f && !__builtin_signbit(a) && detail::diffuse_at_rate_zero(x0, x, edge_mode)) {
+        return;
     }
+    // 20 in-place ascending Gauss-Seidel sweeps, each followed by the edge
+    // rule, with cell values computed in double and stored as float.
+    detail::kernels().diffuse(x0, x, edge_mode, a);
 }
 
 }  // namespace fluid

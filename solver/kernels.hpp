@@ -1,0 +1,46 @@
+// kernels.hpp - internal: the vectorised kernel sets and their run-time
+// selection by instruction-set level.
+#pragma once
+
+namespace fluid::detail {
+
+/// Instruction-set levels with a kernel set, lowest first.
+enum class Isa { sse2 = 0, avx2 = 1, avx512 = 2 };
+
+/// One implementation of the heavy kernels for one instruction-set level.
+struct KernelSet {
+    /// target[k] += dt * source[k] over all cells.
+    void (*accumulate_source)(float* target, const float* source, float dt);
+    /// The 20 diffusion sweeps with the stored coefficient a (any value).
+    void (*diffuse)(const float* x0, float* x, int edge_mode, float a);
+    /// Advection with the stored dt0 = dt * 126.
+    void (*advect)(float* d, const float* d0, const float* U, const float* V, int edge_mode,
+                   float dt0);
+    /// The whole projection.
+    void (*project)(float* U, float* V, float* P, float* DIV);
+};
+
+/// Kernel set built for SSE2 (every x86-64 CPU).
+extern const KernelSet kernels_sse2;
+/// Kernel set built for AVX2.
+extern const KernelSet kernels_avx2;
+/// Kernel set built for AVX-512F.
+extern const KernelSet kernels_avx512;
+
+/// The highest level this CPU and OS support.
+Isa best_isa();
+/// The level in use (the best one unless forced).
+Isa active_isa();
+/// Uses the given level from now on, capped at best_isa(); for tests and
+/// benchmarks. Returns the level actually selected.
+Isa force_isa(Isa level);
+/// The kernel set of the level in use.
+const KernelSet& kernels();
+/// Short name of a level ("sse2", "avx2", "avx512").
+const char* isa_name(Isa level);
+
+/// Rate-0 diffusion without sweeping, exact where it applies; returns false
+/// (leaving x untouched) when the state needs the full sweeps.
+bool diffuse_at_rate_zero(const float* x0, float* x, int edge_mode);
+
+}  // namespace fluid::detail

@@ -1,0 +1,374 @@
+// kernels_impl.hpp - internal: the vectorised kernels, written once over a
+// vector of LANES doubles and compiled once per instruction-set level.
+//
+// Include only from a kernels_<level>.cpp file, which defines LANES and
+// KERNEL_NAMESPACE and builds with that level's compiler flags; everything
+// here lives in that namespace so no code compiled for one level is ever
+// linked into another.
+//
+// Bit-identity with the literal kernels rests on three rules: every
+// operation is the same IEEE operation on the same operands in the same order
+// (no reassociation, no reciprocal, no fused multiply-add); every value the
+// literal code stores to a float is rounded to float at that point
+// (to_float); and every Gauss-Seidel update sees exactly the neighbour values
+// the ascending in-place sweep would see.
+#include <immintrin.h>
+
+#include <cstdint>
+#include <cstring>
+
+#include "fluid.hpp"
+#include "kernels.hpp"
+#include "skew_layout.hpp"
+
+namespace fluid::detail::KERNEL_NAMESPACE {
+
+namespace {
+
+constexpr int W = LANES;
+constexpr int N = GRID_SIDE;
+
+typedef double vd __attribute__((vector_size(W * 8)));
+typedef std::int64_t vl __attribute__((vector_size(W * 8)));
+typedef float vf __attribute__((vector_size(W * 4)));
+typedef std::int32_t vi __attribute__((vector_size(W * 4)));
+
+// x in every lane (signed zeros kept).
+inline vd splat(double x) {
+    vd v;
+    for (int k = 0; k < W; ++k) v[k] = x;
+    return v;
+}
+
+inline vd load(const double* p) {
+    vd v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+inline vl load(const std::int64_t* p) {
+    vl v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+inline void store(double* p, vd v) {
+    std::memcpy(p, &v, sizeof v);
+}
+
+// W floats widened to double (exact).
+inline vd load_float(const float* p) {
+#if LANES == 8
+    return _mm512_maskz_cvtps_pd(0xff, _mm256_loadu_ps(p));
+#else
+    vf f;
+    std::memcpy(&f, p, sizeof f);
+    return __builtin_convertvector(f, vd);
+#endif
+}
+
+// Each lane rounded to float, as a float.
+inline vf narrow(vd x) {
+#if LANES == 8
+    return _mm512_maskz_cvtpd_ps(0xff, x);
+#else
+    return __builtin_convertvector(x, vf);
+#endif
+}
+inline vd widen(vf x) {
+#if LANES == 8
+    return _mm512_maskz_cvtps_pd(0xff, x);
+#else
+    return __builtin_convertvector(x, vd);
+#endif
+}
+// Each lane rounded to float precision and kept as a double.
+inline vd to_float(vd x) {
+    return widen(narrow(x));
+}
+
+inline void store_float(float* p, vd v) {
+    const vf f = narrow(v);
+    std::memcpy(p, &f, sizeof f);
+}
+
+// All bits set in lanes where obstacle[c + lane] != 0.
+inline vl solid_mask(const std::int32_t* p) {
+    vi v;
+    std::memcpy(&v, p, sizeof v);
+    return __builtin_convertvector(v != 0, vl);
+}
+
+// Bitwise lane selection: a where m is set, else b.
+inline vd select(vl m, vd a, vd b) {
+    return (vd)(((vl)a & m) | ((vl)b & ~m));
+}
+// +0 where m is set, else x.
+inline vd zero_where(vl m, vd x) {
+    return (vd)((vl)x & ~m);
+}
+// x with its sign flipped where m is set.
+inline vd negate_where(vl m, vd x) {
+    return (vd)((vl)x ^ (m & (vl)splat(-0.0)));
+}
+
+// True where the value points towards a solid neighbour: negative towards
+// the one tested by below, positive towards the one tested by above. Zero and
+// NaN never do.
+inline vl towards(vd value, vl below, vl above) {
+    return ((vl)(value < 0.0) & below) | ((vl)(value > 0.0) & above);
+}
+
+// d0 at W flat indices, widened to double.
+inline vd gather(const float* base, vi index) {
+#if LANES == 8
+    return _mm512_maskz_cvtps_pd(0xff, _mm256_i32gather_ps(base, (__m256i)index, 4));
+#elif defined(__AVX2__)
+    return _mm256_cvtps_pd(_mm_i32gather_ps(base, (__m128i)index, 4));
+#else
+    vf f;
+    for (int k = 0; k < W; ++k) f[k] = base[index[k]];
+    return __builtin_convertvector(f, vd);
+#endif
+}
+
+// The lane numbers 0 .. W - 1.
+inline vd lane_numbers() {
+    vd v;
+    for (int k = 0; k < W; ++k) v[k] = k;
+    return v;
+}
+// All bits set in the first n lanes.
+inline vl first_lanes(int n) {
+    vl v;
+    for (int k = 0; k < W; ++k) v[k] = k < n ? -1 : 0;
+    return v;
+}
+
+// ---------------------------------------------------------------------------
+// Gauss-Seidel sweeps in the skewed layout.
+//
+// Sweep s computes diagonal d at time t = d + 2 s: it needs diagonal d - 1 of
+// the same sweep (time t - 1) and diagonal d + 1 of the previous sweep (time
+// t - 1), and the previous sweep has not yet overwritten diagonal d - 1 with
+// anything newer. All diagonals of one time step are therefore independent,
+// and the 20 sweeps run interleaved in one pass over the field.
+//
+// The edge rule between sweeps is folded in: a ring cell is read only by the
+// interior cell next to it, in the same diagonal step that recomputes that
+// cell, so right after the step the ring cell takes the value the edge rule
+// would give it after this sweep. The corners are never read by a sweep; the
+// edge rule on the native field at the end sets them.
+
+constexpr int SWEEPS = 20;
+
+inline void fold_edges(double* X, int d, int edge_mode) {
+    const bool copy = edge_mode == EDGE_COPY;
+    if (d <= 127) {
+        // (1, d - 1) -> (0, d - 1) and (d - 1, 1) -> (d - 1, 0).
+        X[skew_row[d - 1]] = copy ? X[skew_row[d] + 1] : 0.0;
+        X[skew_row[d - 1] + d - 1] = copy ? X[skew_row[d] + d - 1] : 0.0;
+    }
+    if (d >= 127) {
+        // (126, d - 126) -> (127, d - 126) and (d - 126, 126) -> (d - 126, 127).
+        X[skew_row[d + 1] + 127] = copy ? X[skew_row[d] + 126] : 0.0;
+        X[skew_row[d + 1] + d - 126] = copy ? X[skew_row[d] + d - 126] : 0.0;
+    }
+}
+
+// Runs the 20 sweeps on X; cell(im, ip, jm, jp, k) gives the new value of the
+// W cells at skewed position k from their neighbours (i - 1, j), (i + 1, j),
+// (i, j - 1) and (i, j + 1).
+template <class Cell>
+void run_sweeps(double* X, int edge_mode, const Cell& cell) {
+    for (int t = 2; t <= 252 + 2 * (SWEEPS - 1); ++t) {
+        for (int s = 0; s < SWEEPS; ++s) {
+            const int d = t - 2 * s;
+            if (d > 252) continue;
+            if (d < 2) break;
+            const int lo = d <= 127 ? 1 : d - 126;
+            const int hi = d <= 127 ? d - 1 : 126;
+            double* row = X + skew_row[d];
+            const double* below = X + skew_row[d - 1];
+            const double* above = X + skew_row[d + 1];
+            int i = lo;
+            for (; i + W - 1 <= hi; i += W) {
+                store(row + i, cell(load(below + i - 1), load(above + i + 1), load(below + i),
+                                    load(above + i), skew_row[d] + i));
+            }
+            if (i <= hi) {
+                // The lanes past the diagonal keep what they held.
+                const vd r = cell(load(below + i - 1), load(above + i + 1), load(below + i),
+                                  load(above + i), skew_row[d] + i);
+                store(row + i, select(first_lanes(hi - i + 1), r, load(row + i)));
+            }
+            fold_edges(X, d, edge_mode);
+        }
+    }
+}
+
+// Native field into the skewed array, all cells.
+void to_skew(const float* x, double* s) {
+    for (int c = 0; c < FIELD_SIZE; ++c) s[skew_cell[c]] = x[c];
+}
+
+// Interior of the skewed array back into the native field.
+void from_skew(const double* s, float* x) {
+    for (int j = 1; j <= GRID_INNER; ++j) {
+        for (int i = 1; i <= GRID_INNER; ++i) {
+            const int c = i + N * j;
+            x[c] = (float)s[skew_cell[c]];
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------
+// The kernels.
+
+void accumulate_source(float* target, const float* source, float dt) {
+    const vd step = splat(dt);
+    for (int k = 0; k < FIELD_SIZE; k += W) {
+        store_float(target + k, load_float(target + k) + step * load_float(source + k));
+    }
+}
+
+template <bool unit_denominator>
+void diffuse_sweeps(const float* x0, float* x, int edge_mode, float a) {
+    const SkewMasks masks = skew_masks();
+    double* X = skew_iterate;
+    double* B = skew_rhs;
+    to_skew(x, X);
+    to_skew(x0, B);
+    const vd da = splat(a);
+    const vd denominator = splat((double)a * 4.0 + 1.0);
+    const std::int64_t* solid = masks.solid;
+    run_sweeps(X, edge_mode, [&](vd im, vd ip, vd jm, vd jp, int k) {
+        const vd sum = ((im + ip) + jm) + jp;
+        vd value = load(B + k) + da * sum;
+        // Division by exactly 1 changes nothing, NaN and signed zeros included.
+        if (!unit_denominator) value = value / denominator;
+        return zero_where(load(solid + k), to_float(value));
+    });
+    from_skew(X, x);
+    apply_edges(x, edge_mode);
+}
+
+void diffuse(const float* x0, float* x, int edge_mode, float a) {
+    if ((double)a * 4.0 + 1.0 == 1.0) {
+        diffuse_sweeps<true>(x0, x, edge_mode, a);
+    } else {
+        diffuse_sweeps<false>(x0, x, edge_mode, a);
+    }
+}
+
+void advect(float* d, const float* d0, const float* U, const float* V, int edge_mode, float dt0) {
+    const vd step = splat(dt0);
+    const vd lo = splat(0.5);
+    const vd hi = splat(126.5);
+    const vd one = splat(1.0);
+    const vd lanes = lane_numbers();
+    const bool flip = edge_mode == 1;
+    for (int j = 1; j <= GRID_INNER; ++j) {
+        const vd y_start = splat(j);
+        // Whole rows i = 0 .. 127: the ring lanes are overwritten by the edge
+        // rule below, and d is no input.
+        for (int i = 0; i < N; i += W) {
+            const int c = i + N * j;
+            vd x = to_float((lanes + (double)i) - step * load_float(U + c));
+            vd y = to_float(y_start - step * load_float(V + c));
+            // Clamp to [0.5, 126.5]; a NaN fails every test and becomes 0.5,
+            // so the truncation below is always in range.
+            x = select((vl)(x < lo), lo, x);
+            x = select((vl)(x > hi), hi, x);
+            x = select((vl)(x >= lo), x, lo);
+            y = select((vl)(y < lo), lo, y);
+            y = select((vl)(y > hi), hi, y);
+            y = select((vl)(y >= lo), y, lo);
+            const vi i0 = __builtin_convertvector(x, vi);
+            const vi j0 = __builtin_convertvector(y, vi);
+            // x - i0 and 1 - s1 are exact in float (x >= 0.5 and i0 = floor
+            // x), so computing them in double needs no rounding.
+            const vd s1 = x - __builtin_convertvector(i0, vd);
+            const vd s0 = one - s1;
+            const vd t1 = y - __builtin_convertvector(j0, vd);
+            const vd t0 = one - t1;
+            const vi k = i0 + j0 * N;
+            const vd w00 = gather(d0, k);
+            const vd w01 = gather(d0, k + N);
+            const vd w10 = gather(d0, k + 1);
+            const vd w11 = gather(d0, k + (N + 1));
+            vd w = to_float(s0 * (t0 * w00 + t1 * w01) + s1 * (t0 * w10 + t1 * w11));
+            if (flip) {
+                w = negate_where(
+                    towards(w, solid_mask(obstacle + c - N), solid_mask(obstacle + c + N)), w);
+            }
+            store_float(d + c, zero_where(solid_mask(obstacle + c), w));
+        }
+    }
+    apply_edges(d, edge_mode);
+}
+
+void project(float* U, float* V, float* P, float* DIV) {
+    // Grid spacing 1/126 and the divergence factor -0.5 * h, both as floats.
+    constexpr float h = 1.0f / 126.0f;
+    constexpr float k_div = -0.5f * h;
+    const vd vk_div = splat(k_div);
+    const vd vh = splat(h);
+    const vd half = splat(0.5);
+    const vd quarter = splat(0.25);
+
+    // Divergence, whole rows (the ring lanes are set by the edge rule).
+    for (int j = 1; j <= GRID_INNER; ++j) {
+        for (int i = 0; i < N; i += W) {
+            const int c = i + N * j;
+            vd q = to_float(
+                (((load_float(U + c + 1) - load_float(U + c - 1)) + load_float(V + c + N)) -
+                 load_float(V + c - N)) *
+                vk_div);
+            q = negate_where(towards(q, solid_mask(obstacle + c - 1), solid_mask(obstacle + c + 1)),
+                             q);
+            store_float(DIV + c, zero_where(solid_mask(obstacle + c), q));
+        }
+    }
+    apply_edges(DIV, EDGE_COPY);
+
+    // Pressure: starts at zero everywhere, ring included.
+    const SkewMasks masks = skew_masks();
+    double* X = skew_iterate;
+    double* B = skew_rhs;
+    to_skew(DIV, B);
+    std::memset(X, 0, sizeof skew_iterate);
+    run_sweeps(X, EDGE_COPY, [&](vd im, vd ip, vd jm, vd jp, int k) {
+        vd p = to_float(((((load(B + k) + im) + ip) + jm) + jp) * quarter);
+        p = negate_where(towards(p, load(masks.solid_below_j + k), load(masks.solid_above_j + k)),
+                         p);
+        return zero_where(load(masks.solid + k), p);
+    });
+    from_skew(X, P);
+    apply_edges(P, EDGE_COPY);
+
+    // Gradient subtraction, whole rows (ring lanes again left to the edge rule).
+    for (int j = 1; j <= GRID_INNER; ++j) {
+        for (int i = 0; i < N; i += W) {
+            const int c = i + N * j;
+            const vl solid = solid_mask(obstacle + c);
+            const vd g = to_float(half * (load_float(P + c + 1) - load_float(P + c - 1)) / vh);
+            const vd u = load_float(U + c);
+            const vl turn_u =
+                towards(g, solid_mask(obstacle + c - N), solid_mask(obstacle + c + N));
+            store_float(U + c, zero_where(solid, select(turn_u, u + g, u - g)));
+            const vd g2 = to_float(half * (load_float(P + c + N) - load_float(P + c - N)) / vh);
+            const vd v = load_float(V + c);
+            const vl turn_v =
+                towards(g2, solid_mask(obstacle + c - 1), solid_mask(obstacle + c + 1));
+            store_float(V + c, zero_where(solid, select(turn_v, v + g2, v - g2)));
+        }
+    }
+    apply_edges(U, EDGE_COPY);
+    apply_edges(V, EDGE_COPY);
+}
+
+}  // namespace
+
+/// This level's kernel set.
+constexpr KernelSet kernel_set = {accumulate_source, diffuse, advect, project};
+
+}  // namespace fluid::detail::KERNEL_NAMESPACE

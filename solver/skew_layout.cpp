@@ -1,0 +1,70 @@
+// skew_layout.cpp - index tables of the anti-diagonal layout and the cached
+// obstacle masks.
+#include "skew_layout.hpp"
+
+#include <cstring>
+
+#include "fluid.hpp"
+
+namespace fluid::detail {
+
+namespace {
+
+struct Tables {
+    int row[SKEW_DIAGONALS];
+    int cell[FIELD_SIZE];
+};
+
+// Diagonal d holds the cells i = max(0, d - 127) .. min(127, d), packed one
+// diagonal after the other.
+constexpr Tables build_tables() {
+    Tables t{};
+    int start = 0;
+    for (int d = 0; d < SKEW_DIAGONALS; ++d) {
+        const int lo = d < 128 ? 0 : d - 127;
+        const int hi = d < 128 ? d : 127;
+        t.row[d] = start - lo;
+        start += hi - lo + 1;
+    }
+    for (int j = 0; j < GRID_SIDE; ++j) {
+        for (int i = 0; i < GRID_SIDE; ++i) t.cell[i + GRID_SIDE * j] = t.row[i + j] + i;
+    }
+    return t;
+}
+
+constexpr Tables tables = build_tables();
+static_assert(tables.row[254] + 127 == FIELD_SIZE - 1);
+
+alignas(64) std::int64_t solid[SKEW_SIZE];
+alignas(64) std::int64_t solid_below_j[SKEW_SIZE];
+alignas(64) std::int64_t solid_above_j[SKEW_SIZE];
+// The obstacle field the masks were built from.
+std::int32_t built_from[FIELD_SIZE];
+bool built = false;
+
+}  // namespace
+
+const int* const skew_row = tables.row;
+const int* const skew_cell = tables.cell;
+
+alignas(64) double skew_iterate[SKEW_SIZE];
+alignas(64) double skew_rhs[SKEW_SIZE];
+
+SkewMasks skew_masks() {
+    if (!built || std::memcmp(built_from, obstacle, sizeof built_from) != 0) {
+        std::memcpy(built_from, obstacle, sizeof built_from);
+        for (int j = 1; j <= GRID_INNER; ++j) {
+            for (int i = 1; i <= GRID_INNER; ++i) {
+                const int c = cell_index(i, j);
+                const int k = tables.cell[c];
+                solid[k] = obstacle[c] != 0 ? -1 : 0;
+                solid_below_j[k] = obstacle[c - GRID_SIDE] != 0 ? -1 : 0;
+                solid_above_j[k] = obstacle[c + GRID_SIDE] != 0 ? -1 : 0;
+            }
+        }
+        built = true;
+    }
+    return {solid, solid_below_j, solid_above_j};
+}
+
+}  // namespace fluid::detail

@@ -1,0 +1,48 @@
+// skew_layout.hpp - internal: the anti-diagonal field layout used by the
+// relaxation sweeps, and the obstacle masks stored in it.
+//
+// Cell (i, j) lies on anti-diagonal d = i + j. Within one sweep, all cells of
+// a diagonal depend only on the diagonals d - 1 (already updated) and d + 1
+// (not yet updated), so a diagonal can be computed as one vector. The layout
+// stores diagonal after diagonal, each ordered by i, so that the cell (i, j)
+// is at skew_row[i + j] + i and its neighbours are at
+//   (i - 1, j): skew_row[d - 1] + i - 1     (i + 1, j): skew_row[d + 1] + i + 1
+//   (i, j - 1): skew_row[d - 1] + i         (i, j + 1): skew_row[d + 1] + i
+// Ring cells are stored too. The arrays have tail padding so that a vector
+// running past the last diagonal stays inside them.
+#pragma once
+
+#include <cstdint>
+
+namespace fluid::detail {
+
+/// Number of anti-diagonals of a 128 x 128 field (d = 0 .. 254).
+inline constexpr int SKEW_DIAGONALS = 255;
+/// Elements of one skewed array: all cells plus tail padding.
+inline constexpr int SKEW_SIZE = 128 * 128 + 64;
+
+/// Offset of diagonal d (0 .. 254): cell (i, j) is at skew_row[i + j] + i.
+extern const int* const skew_row;
+/// Skewed position of each cell, by flat index i + 128 * j.
+extern const int* const skew_cell;
+
+/// Obstacle masks in the skewed layout: all bits set where the test holds.
+struct SkewMasks {
+    /// obstacle[c] != 0 at interior cells.
+    const std::int64_t* solid;
+    /// obstacle[c - 128] != 0 at interior cells.
+    const std::int64_t* solid_below_j;
+    /// obstacle[c + 128] != 0 at interior cells.
+    const std::int64_t* solid_above_j;
+};
+
+/// The masks for the current `obstacle` field, rebuilt when it has changed
+/// since the last call.
+SkewMasks skew_masks();
+
+/// Scratch skewed array for the iterate.
+extern double skew_iterate[SKEW_SIZE];
+/// Scratch skewed array for the fixed right-hand side.
+extern double skew_rhs[SKEW_SIZE];
+
+}  // namespace fluid::detail

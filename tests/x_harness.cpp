@@ -99,7 +99,8 @@ XServer::XServer() {
         wait_status(pid_);
         throw std::runtime_error("Xvfb did not start");
     }
-    display_ = ":" + number.substr(0, number.find('\n'));
+    display_ = ':';
+    display_.append(number, 0, number.find('\n'));
 }
 
 XServer::~XServer() {

@@ -1,5 +1,13 @@
 // render.cpp - the display handler: clear, advance the frame, draw the four
-// layers cell by cell, swap.
+// layers, swap.
+//
+// Two ways to draw produce the same pixels. The per-cell sequence draws all
+// layers of one cell before the next cell; a velocity segment or a grid
+// outline reaches into cells drawn later and is painted over by them, so
+// while either of those layers is shown that order is part of the picture.
+// Without them each cell shows at most one quad (the density quad covers the
+// obstacle quad exactly), the quads tile the grid without overlapping, and
+// their order cannot change a pixel: they are then drawn in one batch.
 #include <GL/freeglut.h>
 #include <GL/gl.h>
 
@@ -18,14 +26,96 @@ void draw_quad_at(float px, float py) {
     glPopMatrix();
 }
 
+// The cell-centre coordinate of index k along either axis.
+float cell_centre(int k) {
+    return (float)(0.5 * (double)cell_px + (double)k * (double)cell_px);
+}
+
+// The colour of the density layer for a value d > 0: blue, green or red by
+// band, with d as intensity (GL clamps it to 1).
+void density_colour(float d, float rgb[3]) {
+    rgb[0] = rgb[1] = rgb[2] = 0.0f;
+    if (d < 0.33) {
+        rgb[2] = d;
+    } else if (d < 0.66) {
+        rgb[1] = d;
+    } else {
+        rgb[0] = d;
+    }
+}
+
+constexpr int MAX_QUADS = GRID_INNER * GRID_INNER;
+// Vertex and colour arrays of one batch: four vertices a quad.
+float batch_vertices[MAX_QUADS * 4 * 2];
+float batch_colours[MAX_QUADS * 4 * 3];
+
 }  // namespace
 
 void draw_cells() {
+    if (show_velocity != 0 || show_grid != 0) {
+        draw_cells_per_cell();
+    } else {
+        draw_cells_batched();
+    }
+}
+
+void draw_cells_batched() {
+    // The quad's corners in the order of the cell quad's display list, so
+    // that every quad is split and rasterised as the list would be.
+    const float half = (float)(0.5 * (double)cell_px);
+    const float corner_x[4] = {-half, -half, half, half};
+    const float corner_y[4] = {half, -half, -half, half};
+    int quads = 0;
+    for (int i = GRID_INNER; i >= 1; --i) {
+        const float py = cell_centre(i);
+        for (int j = 1; j <= GRID_INNER; ++j) {
+            const int c = cell_index(i, j);
+            const float d = density[c];
+            float rgb[3];
+            if (show_density != 0 && d > 0) {
+                density_colour(d, rgb);
+            } else if (show_obstacles != 0) {
+                rgb[0] = rgb[1] = 0.0f;
+                rgb[2] = obstacle[c] == 1 ? 1.0f : 0.0f;
+            } else {
+                continue;  // nothing of this cell is drawn
+            }
+            const float px = cell_centre(j);
+            float* vertex = &batch_vertices[quads * 8];
+            float* colour = &batch_colours[quads * 12];
+            for (int k = 0; k < 4; ++k) {
+                // The sums are exact: the translation of the per-cell path
+                // gives the same coordinates.
+                vertex[2 * k] = px + corner_x[k];
+                vertex[2 * k + 1] = py + corner_y[k];
+                colour[3 * k] = rgb[0];
+                colour[3 * k + 1] = rgb[1];
+                colour[3 * k + 2] = rgb[2];
+            }
+            ++quads;
+        }
+    }
+    if (quads == 0) return;
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glEnableClientState(GL_COLOR_ARRAY);
+    glVertexPointer(2, GL_FLOAT, 0, batch_vertices);
+    glColorPointer(3, GL_FLOAT, 0, batch_colours);
+    // Each quad's colour as a constant, as the per-cell path's current colour
+    // is: interpolating four equal vertex colours can round a channel one
+    // step differently in the rasteriser.
+    glShadeModel(GL_FLAT);
+    glDrawArrays(GL_QUADS, 0, quads * 4);
+    glShadeModel(GL_SMOOTH);
+    glDisableClientState(GL_COLOR_ARRAY);
+    glDisableClientState(GL_VERTEX_ARRAY);
+}
+
+void draw_cells_per_cell() {
     for (int i = GRID_INNER; i >= 1; --i) {
         for (int j = 1; j <= GRID_INNER; ++j) {
             const int c = cell_index(i, j);
-            const float px = (float)(0.5 * (double)cell_px + (double)j * (double)cell_px);
-            const float py = (float)(0.5 * (double)cell_px + (double)i * (double)cell_px);
+            const float px = cell_centre(j);
+            const float py = cell_centre(i);
             if (show_obstacles != 0) {
                 if (obstacle[c] == 1) {
                     glColor3ub(0, 0, 255);
@@ -36,13 +126,9 @@ void draw_cells() {
             }
             const float d = density[c];
             if (show_density != 0 && d > 0) {
-                if (d < 0.33) {
-                    glColor3f(0.0f, 0.0f, d);
-                } else if (d < 0.66) {
-                    glColor3f(0.0f, d, 0.0f);
-                } else {
-                    glColor3f(d, 0.0f, 0.0f);
-                }
+                float rgb[3];
+                density_colour(d, rgb);
+                glColor3f(rgb[0], rgb[1], rgb[2]);
                 draw_quad_at(px, py);
             }
             if (show_velocity != 0) {

@@ -109,8 +109,14 @@ bool pointer_motion(int x, int y);
 // ---- GLUT handlers (in the fluids executable) -----------------------------
 
 void build_cell_quad();
-/// Draws the four layers of every interior cell (the display handler's drawing).
+/// Draws the layers of every interior cell: batched when only the obstacle
+/// and density layers are on, else cell by cell.
 void draw_cells();
+/// Draws all four layers cell by cell, the painter's order of the picture.
+void draw_cells_per_cell();
+/// Draws the obstacle and density layers as one batch of quads; the same
+/// pixels as draw_cells_per_cell while the velocity and grid layers are off.
+void draw_cells_batched();
 void on_display();
 void on_reshape(int w, int h);
 void on_idle();

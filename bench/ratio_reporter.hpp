@@ -6,18 +6,35 @@
 
 #include <cstdio>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
 namespace bench {
 
-/// Prints as the console reporter does and records the times.
+/// Prints as the console reporter does and records the times: the median
+/// when repetitions are run, else the single run.
 class RatioReporter : public benchmark::ConsoleReporter {
   public:
+    /// Which time a ratio is taken from.
+    enum class Clock {
+        cpu,   ///< this process's CPU time: steadier on a shared machine
+        real,  ///< wall time: for work done also by other threads or processes
+    };
+
+    explicit RatioReporter(Clock clock) : clock_(clock) {}
+
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs) {
-            if (run.run_type == Run::RT_Iteration && !run.error_occurred) {
-                time_[run.benchmark_name()] = run.GetAdjustedRealTime();
+            if (run.error_occurred) continue;
+            const std::string& name = run.run_name.function_name;
+            const double t =
+                clock_ == Clock::cpu ? run.GetAdjustedCPUTime() : run.GetAdjustedRealTime();
+            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median") {
+                time_[name] = t;
+                from_median_.insert(name);
+            } else if (run.run_type == Run::RT_Iteration && from_median_.count(name) == 0) {
+                time_[name] = t;
             }
         }
         ConsoleReporter::ReportRuns(runs);
@@ -37,7 +54,9 @@ class RatioReporter : public benchmark::ConsoleReporter {
     }
 
   private:
+    Clock clock_;
     std::map<std::string, double> time_;
+    std::set<std::string> from_median_;
 };
 
 }  // namespace bench

@@ -98,7 +98,7 @@ int main(int argc, char** argv) {
 
     // 2. The benchmarks, then the ratio.
     benchmark::Initialize(&argc, argv);
-    bench::RatioReporter reporter;
+    bench::RatioReporter reporter(bench::RatioReporter::Clock::real);
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
     reporter.print_ratio("drawing speed-up (whole frame, initial toggles)", "BM_frame_per_cell",

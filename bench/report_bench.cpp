@@ -8,13 +8,12 @@
 
 #include <cmath>
 #include <cstdio>
-#include <map>
 #include <random>
-#include <set>
 #include <string>
 #include <vector>
 
 #include "fluid.hpp"
+#include "ratio_reporter.hpp"
 #include "viewer.hpp"
 
 namespace {
@@ -100,28 +99,6 @@ void BM_report_fast(benchmark::State& state) {
 }
 BENCHMARK(BM_report_fast)->Unit(benchmark::kMillisecond);
 
-// The console reporter, keeping each benchmark's CPU time per report (CPU
-// time, as it is steadier than wall time on a shared machine): the median
-// when repetitions are run, otherwise the single measurement.
-class RatioReporter : public benchmark::ConsoleReporter {
-  public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs) {
-            if (run.error_occurred) continue;
-            const std::string& name = run.run_name.function_name;
-            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median") {
-                time_per_report[name] = run.GetAdjustedCPUTime();
-                from_median.insert(name);
-            } else if (run.run_type == Run::RT_Iteration && from_median.count(name) == 0) {
-                time_per_report[name] = run.GetAdjustedCPUTime();
-            }
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> time_per_report;  // in the reported unit
-    std::set<std::string> from_median;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -129,13 +106,9 @@ int main(int argc, char** argv) {
     // The same stdout buffering whether the bench runs on a terminal or not.
     std::setvbuf(stdout, nullptr, _IOFBF, BUFSIZ);
     benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
+    bench::RatioReporter reporter(bench::RatioReporter::Clock::cpu);
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
-    const auto slow = reporter.time_per_report.find("BM_report_printf");
-    const auto fast = reporter.time_per_report.find("BM_report_fast");
-    if (slow != reporter.time_per_report.end() && fast != reporter.time_per_report.end() &&
-        fast->second > 0)
-        std::printf("report speed-up: %.1fx\n", slow->second / fast->second);
+    reporter.print_ratio("report speed-up", "BM_report_printf", "BM_report_fast");
     return 0;
 }

@@ -94,6 +94,27 @@ class WindowTest : public ::testing::Test {
         }
     }
 
+    // A drag with one motion event, from a press to a release; mirrored.
+    void drag(Mirror& m, int button, int x0, int y0, int x1, int y1) {
+        program->move(x0, y0);
+        program->button_down(button);
+        program->move(x1, y1);
+        program->button_up(button);
+        m.drag(x0, y0, x1, y1);
+    }
+
+    // Steps both the program and the mirror n times; returns the reports
+    // the program must have printed for them.
+    std::string steps_with_reports(Mirror& m, int n) {
+        std::string expected;
+        for (int k = 0; k < n; ++k) {
+            steps(1);
+            m.step();
+            expected += report_text::report(*m.s);
+        }
+        return expected;
+    }
+
     // Ends the program with Escape, which must exit with status 0.
     void quit() {
         program->key("Escape");
@@ -146,37 +167,17 @@ TEST_F(WindowTest, PaintingDragsAndClicksMatchTheReferenceSolver) {
     program->key("B");
 
     // A left drag, a right click and a middle-button drag.
-    program->move(300, 300);
-    program->button_down(1);
-    program->move(320, 290);
-    program->button_up(1);
-    m.drag(300, 300, 320, 290);
+    drag(m, 1, 300, 300, 320, 290);
     program->click(3, 100, 400);
     m.right_click(100, 400);
-    program->move(400, 100);
-    program->button_down(2);
-    program->move(390, 110);
-    program->button_up(2);
-    m.drag(400, 100, 390, 110);
+    drag(m, 2, 400, 100, 390, 110);
+    expected += steps_with_reports(m, 3);
 
-    for (int k = 0; k < 3; ++k) {
-        steps(1);
-        m.step();
-        expected += report_text::report(*m.s);
-    }
     // More input between steps: the key f and a drag near the obstacles.
     program->key("f");
     m.fill_key();
-    program->move(210, 196);
-    program->button_down(1);
-    program->move(250, 150);
-    program->button_up(1);
-    m.drag(210, 196, 250, 150);
-    for (int k = 0; k < 2; ++k) {
-        steps(1);
-        m.step();
-        expected += report_text::report(*m.s);
-    }
+    drag(m, 1, 210, 196, 250, 150);
+    expected += steps_with_reports(m, 2);
     quit();
     EXPECT_TRUE(program->output() == expected) << "the output differs from the reference solver";
 }

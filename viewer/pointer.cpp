@@ -38,6 +38,14 @@ void paint_cell(const PointerCell& cell) {
     last_painted_row = cell.row;
 }
 
+// The latest position becomes the previous one.
+void move_pointer(int x, int y) {
+    prev_pointer_x = pointer_x;
+    prev_pointer_y = pointer_y;
+    pointer_x = x;
+    pointer_y = y;
+}
+
 }  // namespace
 
 PointerCell pointer_cell() {
@@ -79,20 +87,14 @@ bool pointer_button(int button, int state, int x, int y) {
         last_painted_col = -1;
         last_painted_row = -1;
     }
-    prev_pointer_x = pointer_x;
-    prev_pointer_y = pointer_y;
-    pointer_x = x;
-    pointer_y = y;
+    move_pointer(x, y);
     apply_pointer(button, 0);
     return true;
 }
 
 bool pointer_motion(int x, int y) {
     if (button_state != GLUT_PRESSED) return false;
-    prev_pointer_x = pointer_x;
-    prev_pointer_y = pointer_y;
-    pointer_x = x;
-    pointer_y = y;
+    move_pointer(x, y);
     // A drag acts as the left button, whichever button is held.
     apply_pointer(GLUT_LEFT, 1);
     return true;

@@ -136,11 +136,19 @@ inline vd lane_numbers() {
     for (int k = 0; k < W; ++k) v[k] = k;
     return v;
 }
-// All bits set in the first n lanes.
-inline vl first_lanes(int n) {
-    vl v;
-    for (int k = 0; k < W; ++k) v[k] = k < n ? -1 : 0;
-    return v;
+// Stores lanes first .. last of v (0 <= first <= last < W), leaving the
+// others.
+inline void store_lanes(double* p, vd v, int first, int last) {
+#if LANES == 8
+    _mm512_mask_storeu_pd(p, (__mmask8)((2u << last) - (1u << first)), v);
+#elif defined(__AVX2__)
+    const __m256i lanes = _mm256_set_epi64x(3, 2, 1, 0);
+    const __m256i keep = _mm256_and_si256(_mm256_cmpgt_epi64(lanes, _mm256_set1_epi64x(first - 1)),
+                                          _mm256_cmpgt_epi64(_mm256_set1_epi64x(last + 1), lanes));
+    _mm256_maskstore_pd(p, keep, v);
+#else
+    for (int k = first; k <= last; ++k) p[k] = v[k];
+#endif
 }
 
 // ---------------------------------------------------------------------------
@@ -160,17 +168,25 @@ inline vl first_lanes(int n) {
 
 constexpr int SWEEPS = 20;
 
-inline void fold_edges(double* X, int d, int edge_mode) {
-    const bool copy = edge_mode == EDGE_COPY;
+// Sweeps run in passes of this many, interleaved: enough independent
+// diagonals to hide the latency of one update, few enough to keep the rows
+// in use close in cache.
+constexpr int SWEEPS_PER_PASS = 5;
+static_assert(SWEEPS % SWEEPS_PER_PASS == 0);
+
+// The edge rule for the ring cells next to diagonal d, whose first interior
+// cell (i = lo) got the value first and whose last (i = hi) got last.
+inline void fold_edges(double* X, int d, int edge_mode, double first, double last) {
+    if (edge_mode != EDGE_COPY) first = last = 0.0;
     if (d <= 127) {
         // (1, d - 1) -> (0, d - 1) and (d - 1, 1) -> (d - 1, 0).
-        X[skew_row[d - 1]] = copy ? X[skew_row[d] + 1] : 0.0;
-        X[skew_row[d - 1] + d - 1] = copy ? X[skew_row[d] + d - 1] : 0.0;
+        X[skew_row[d - 1]] = first;
+        X[skew_row[d - 1] + d - 1] = last;
     }
     if (d >= 127) {
-        // (126, d - 126) -> (127, d - 126) and (d - 126, 126) -> (d - 126, 127).
-        X[skew_row[d + 1] + 127] = copy ? X[skew_row[d] + 126] : 0.0;
-        X[skew_row[d + 1] + d - 126] = copy ? X[skew_row[d] + d - 126] : 0.0;
+        // (d - 126, 126) -> (d - 126, 127) and (126, d - 126) -> (127, d - 126).
+        X[skew_row[d + 1] + d - 126] = first;
+        X[skew_row[d + 1] + 127] = last;
     }
 }
 
@@ -179,28 +195,45 @@ inline void fold_edges(double* X, int d, int edge_mode) {
 // (i, j - 1) and (i, j + 1).
 template <class Cell>
 void run_sweeps(double* X, int edge_mode, const Cell& cell) {
-    for (int t = 2; t <= 252 + 2 * (SWEEPS - 1); ++t) {
-        for (int s = 0; s < SWEEPS; ++s) {
-            const int d = t - 2 * s;
-            if (d > 252) continue;
-            if (d < 2) break;
-            const int lo = d <= 127 ? 1 : d - 126;
-            const int hi = d <= 127 ? d - 1 : 126;
-            double* row = X + skew_row[d];
-            const double* below = X + skew_row[d - 1];
-            const double* above = X + skew_row[d + 1];
-            int i = lo;
-            for (; i + W - 1 <= hi; i += W) {
-                store(row + i, cell(load(below + i - 1), load(above + i + 1), load(below + i),
-                                    load(above + i), skew_row[d] + i));
+    for (int pass = 0; pass < SWEEPS / SWEEPS_PER_PASS; ++pass) {
+        for (int t = 2; t <= 252 + 2 * (SWEEPS_PER_PASS - 1); ++t) {
+            for (int s = 0; s < SWEEPS_PER_PASS; ++s) {
+                const int d = t - 2 * s;
+                if (d > 252) continue;
+                if (d < 2) break;
+                const int lo = d <= 127 ? 1 : d - 126;
+                const int hi = d <= 127 ? d - 1 : 126;
+                const int k0 = skew_row[d];
+                double* row = X + k0;
+                const double* below = X + skew_row[d - 1];
+                const double* above = X + skew_row[d + 1];
+                auto chunk = [&](int i) {
+                    return cell(load(below + i - 1), load(above + i + 1), load(below + i),
+                                load(above + i), k0 + i);
+                };
+                // Aligned vectors; lanes outside lo .. hi are not stored. The
+                // end values for the edge rule are taken from the registers,
+                // not reloaded from the partial stores.
+                int i = lo & -W;
+                vd r = chunk(i);
+                const double first = r[lo - i];
+                if (i < lo || i + W - 1 > hi) {
+                    store_lanes(row + i, r, lo - i, hi < i + W - 1 ? hi - i : W - 1);
+                } else {
+                    store(row + i, r);
+                }
+                for (i += W; i + W - 1 <= hi; i += W) {
+                    r = chunk(i);
+                    store(row + i, r);
+                }
+                if (i <= hi) {
+                    r = chunk(i);
+                    store_lanes(row + i, r, 0, hi - i);
+                } else {
+                    i -= W;
+                }
+                fold_edges(X, d, edge_mode, first, r[hi - i]);
             }
-            if (i <= hi) {
-                // The lanes past the diagonal keep what they held.
-                const vd r = cell(load(below + i - 1), load(above + i + 1), load(below + i),
-                                  load(above + i), skew_row[d] + i);
-                store(row + i, select(first_lanes(hi - i + 1), r, load(row + i)));
-            }
-            fold_edges(X, d, edge_mode);
         }
     }
 }

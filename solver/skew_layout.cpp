@@ -15,17 +15,9 @@ struct Tables {
     int cell[FIELD_SIZE];
 };
 
-// Diagonal d holds the cells i = max(0, d - 127) .. min(127, d), packed one
-// diagonal after the other.
 constexpr Tables build_tables() {
     Tables t{};
-    int start = 0;
-    for (int d = 0; d < SKEW_DIAGONALS; ++d) {
-        const int lo = d < 128 ? 0 : d - 127;
-        const int hi = d < 128 ? d : 127;
-        t.row[d] = start - lo;
-        start += hi - lo + 1;
-    }
+    for (int d = 0; d < SKEW_DIAGONALS; ++d) t.row[d] = SKEW_FRONT + d * SKEW_STRIDE;
     for (int j = 0; j < GRID_SIDE; ++j) {
         for (int i = 0; i < GRID_SIDE; ++i) t.cell[i + GRID_SIDE * j] = t.row[i + j] + i;
     }
@@ -33,7 +25,7 @@ constexpr Tables build_tables() {
 }
 
 constexpr Tables tables = build_tables();
-static_assert(tables.row[254] + 127 == FIELD_SIZE - 1);
+static_assert(SKEW_STRIDE % 8 == 0 && SKEW_FRONT % 8 == 0);
 
 alignas(64) std::int64_t solid[SKEW_SIZE];
 alignas(64) std::int64_t solid_below_j[SKEW_SIZE];

@@ -3,13 +3,15 @@
 //
 // Cell (i, j) lies on anti-diagonal d = i + j. Within one sweep, all cells of
 // a diagonal depend only on the diagonals d - 1 (already updated) and d + 1
-// (not yet updated), so a diagonal can be computed as one vector. The layout
-// stores diagonal after diagonal, each ordered by i, so that the cell (i, j)
-// is at skew_row[i + j] + i and its neighbours are at
+// (not yet updated), so a diagonal can be computed as vectors. The layout
+// stores one row of SKEW_STRIDE elements per diagonal, indexed by i, so that
+// the cell (i, j) is at skew_row[i + j] + i and its neighbours are at
 //   (i - 1, j): skew_row[d - 1] + i - 1     (i + 1, j): skew_row[d + 1] + i + 1
 //   (i, j - 1): skew_row[d - 1] + i         (i, j + 1): skew_row[d + 1] + i
-// Ring cells are stored too. The arrays have tail padding so that a vector
-// running past the last diagonal stays inside them.
+// Ring cells are stored too. Rows start on 64-byte boundaries, so vectors at
+// positions that are multiples of the vector width are aligned, and the
+// padding around and between the rows absorbs vectors running past a
+// diagonal's ends.
 #pragma once
 
 #include <cstdint>
@@ -18,8 +20,12 @@ namespace fluid::detail {
 
 /// Number of anti-diagonals of a 128 x 128 field (d = 0 .. 254).
 inline constexpr int SKEW_DIAGONALS = 255;
-/// Elements of one skewed array: all cells plus tail padding.
-inline constexpr int SKEW_SIZE = 128 * 128 + 64;
+/// Elements per diagonal row: positions 0 .. 127 and room for overruns.
+inline constexpr int SKEW_STRIDE = 136;
+/// Elements before the first row.
+inline constexpr int SKEW_FRONT = 8;
+/// Elements of one skewed array.
+inline constexpr int SKEW_SIZE = SKEW_FRONT + SKEW_DIAGONALS * SKEW_STRIDE + 64;
 
 /// Offset of diagonal d (0 .. 254): cell (i, j) is at skew_row[i + j] + i.
 extern const int* const skew_row;

@@ -21,10 +21,6 @@ namespace {
 // Above this many -0 cells the replay costs more than the vector sweeps.
 constexpr int max_negative_zeros = 1024;
 
-bool finite(float x) {
-    return (std::bit_cast<std::uint32_t>(x) & 0x7f800000u) != 0x7f800000u;
-}
-
 // One sweep's value of a fluid cell at rate +0, exactly as the sweep computes
 // it (the division by 1 changes nothing).
 float update(float x0, float im, float ip, float jm, float jp) {
@@ -40,25 +36,36 @@ float entry_jp[max_negative_zeros];
 
 bool diffuse_at_rate_zero(const float* x0, float* x, int edge_mode) {
     constexpr int S = GRID_SIDE;
-    bool finite_state = true;
-    for (int k = 0; k < FIELD_SIZE; ++k) finite_state &= finite(x[k]);
+    // Branch-free scans over whole rows, so that they vectorise; ring lanes
+    // and obstacle cells are masked out where they do not count.
+    std::uint32_t non_finite = 0;
+    for (int k = 0; k < FIELD_SIZE; ++k) {
+        non_finite |= (std::bit_cast<std::uint32_t>(x[k]) & 0x7f800000u) == 0x7f800000u;
+    }
+    std::uint32_t negative_zero = 0;
     for (int j = 1; j <= GRID_INNER; ++j) {
         for (int i = 1; i <= GRID_INNER; ++i) {
             const int c = cell_index(i, j);
-            finite_state &= obstacle[c] != 0 || finite(x0[c]);
+            const std::uint32_t bits = std::bit_cast<std::uint32_t>(x0[c]);
+            const std::uint32_t fluid = obstacle[c] == 0;
+            non_finite |= fluid & ((bits & 0x7f800000u) == 0x7f800000u);
+            negative_zero |= fluid & (bits == 0x80000000u);
         }
     }
-    if (!finite_state) return false;
+    if (non_finite != 0) return false;
 
     // The fluid cells whose x0 is -0, in ascending index order, which is a
     // valid order of the sweep (c - 1 and c - 128 come before c).
     int n = 0;
-    for (int c = S; c < FIELD_SIZE - S; ++c) {
-        const int i = c % S;
-        if (i == 0 || i == S - 1 || obstacle[c] != 0) continue;
-        if (std::bit_cast<std::uint32_t>(x0[c]) == 0x80000000u) {
-            if (n == max_negative_zeros) return false;
-            negative_zero_cells[n++] = c;
+    if (negative_zero != 0) {
+        for (int j = 1; j <= GRID_INNER; ++j) {
+            for (int i = 1; i <= GRID_INNER; ++i) {
+                const int c = cell_index(i, j);
+                if (obstacle[c] == 0 && std::bit_cast<std::uint32_t>(x0[c]) == 0x80000000u) {
+                    if (n == max_negative_zeros) return false;
+                    negative_zero_cells[n++] = c;
+                }
+            }
         }
     }
 
@@ -71,7 +78,8 @@ bool diffuse_at_rate_zero(const float* x0, float* x, int edge_mode) {
     for (int j = 1; j <= GRID_INNER; ++j) {
         for (int i = 1; i <= GRID_INNER; ++i) {
             const int c = cell_index(i, j);
-            x[c] = obstacle[c] != 0 ? 0.0f : x0[c];
+            const std::uint32_t keep = obstacle[c] == 0 ? 0xffffffffu : 0u;
+            x[c] = std::bit_cast<float>(std::bit_cast<std::uint32_t>(x0[c]) & keep);
         }
     }
     for (int k = 0; k < n; ++k) {

@@ -190,11 +190,14 @@ inline void fold_edges(double* X, int d, int edge_mode, double first, double las
     }
 }
 
-// Runs the 20 sweeps on X; cell(im, ip, jm, jp, k) gives the new value of the
-// W cells at skewed position k from their neighbours (i - 1, j), (i + 1, j),
-// (i, j - 1) and (i, j + 1).
-template <class Cell>
-void run_sweeps(double* X, int edge_mode, const Cell& cell) {
+// Runs the 20 sweeps on X. general(im, ip, jm, jp, k) gives the new value of
+// the W cells at skewed position k from their neighbours (i - 1, j),
+// (i + 1, j), (i, j - 1) and (i, j + 1); plain(...) gives the same for cells
+// clear of obstacles, which every cell of diagonal d outside i = first[d] ..
+// last[d] is.
+template <class General, class Plain>
+void run_sweeps(double* X, int edge_mode, const int* first_special, const int* last_special,
+                const General& general, const Plain& plain) {
     for (int pass = 0; pass < SWEEPS / SWEEPS_PER_PASS; ++pass) {
         for (int t = 2; t <= 252 + 2 * (SWEEPS_PER_PASS - 1); ++t) {
             for (int s = 0; s < SWEEPS_PER_PASS; ++s) {
@@ -207,7 +210,7 @@ void run_sweeps(double* X, int edge_mode, const Cell& cell) {
                 double* row = X + k0;
                 const double* below = X + skew_row[d - 1];
                 const double* above = X + skew_row[d + 1];
-                auto chunk = [&](int i) {
+                auto chunk = [&](const auto& cell, int i) {
                     return cell(load(below + i - 1), load(above + i + 1), load(below + i),
                                 load(above + i), k0 + i);
                 };
@@ -215,19 +218,31 @@ void run_sweeps(double* X, int edge_mode, const Cell& cell) {
                 // end values for the edge rule are taken from the registers,
                 // not reloaded from the partial stores.
                 int i = lo & -W;
-                vd r = chunk(i);
+                vd r = chunk(general, i);
                 const double first = r[lo - i];
                 if (i < lo || i + W - 1 > hi) {
                     store_lanes(row + i, r, lo - i, hi < i + W - 1 ? hi - i : W - 1);
                 } else {
                     store(row + i, r);
                 }
-                for (i += W; i + W - 1 <= hi; i += W) {
-                    r = chunk(i);
+                // Whole vectors: plain ones before and after those that
+                // reach a special cell.
+                const int special_from = first_special[d] & -W;
+                const int special_to = last_special[d];
+                for (i += W; i + W - 1 <= hi && i < special_from; i += W) {
+                    r = chunk(plain, i);
+                    store(row + i, r);
+                }
+                for (; i + W - 1 <= hi && i <= special_to; i += W) {
+                    r = chunk(general, i);
+                    store(row + i, r);
+                }
+                for (; i + W - 1 <= hi; i += W) {
+                    r = chunk(plain, i);
                     store(row + i, r);
                 }
                 if (i <= hi) {
-                    r = chunk(i);
+                    r = chunk(general, i);
                     store_lanes(row + i, r, 0, hi - i);
                 } else {
                     i -= W;
@@ -273,13 +288,18 @@ void diffuse_sweeps(const float* x0, float* x, int edge_mode, float a) {
     const vd da = splat(a);
     const vd denominator = splat((double)a * 4.0 + 1.0);
     const std::int64_t* solid = masks.solid;
-    run_sweeps(X, edge_mode, [&](vd im, vd ip, vd jm, vd jp, int k) {
+    auto value = [&](vd im, vd ip, vd jm, vd jp, int k) {
         const vd sum = ((im + ip) + jm) + jp;
         vd value = load(B + k) + da * sum;
-        // Division by exactly 1 changes nothing, NaN and signed zeros included.
         if (!unit_denominator) value = value / denominator;
-        return zero_where(load(solid + k), to_float(value));
-    });
+        return to_float(value);
+    };
+    run_sweeps(
+        X, edge_mode, masks.solid_first, masks.solid_last,
+        [&](vd im, vd ip, vd jm, vd jp, int k) {
+            return zero_where(load(solid + k), value(im, ip, jm, jp, k));
+        },
+        value);
     from_skew(X, x);
     apply_edges(x, edge_mode);
 }
@@ -369,12 +389,18 @@ void project(float* U, float* V, float* P, float* DIV) {
     double* B = skew_rhs;
     to_skew(DIV, B);
     std::memset(X, 0, sizeof skew_iterate);
-    run_sweeps(X, EDGE_COPY, [&](vd im, vd ip, vd jm, vd jp, int k) {
-        vd p = to_float(((((load(B + k) + im) + ip) + jm) + jp) * quarter);
-        p = negate_where(towards(p, load(masks.solid_below_j + k), load(masks.solid_above_j + k)),
-                         p);
-        return zero_where(load(masks.solid + k), p);
-    });
+    auto pressure = [&](vd im, vd ip, vd jm, vd jp, int k) {
+        return to_float(((((load(B + k) + im) + ip) + jm) + jp) * quarter);
+    };
+    run_sweeps(
+        X, EDGE_COPY, masks.any_first, masks.any_last,
+        [&](vd im, vd ip, vd jm, vd jp, int k) {
+            vd p = pressure(im, ip, jm, jp, k);
+            p = negate_where(
+                towards(p, load(masks.solid_below_j + k), load(masks.solid_above_j + k)), p);
+            return zero_where(load(masks.solid + k), p);
+        },
+        pressure);
     from_skew(X, P);
     apply_edges(P, EDGE_COPY);
 

@@ -30,6 +30,10 @@ static_assert(SKEW_STRIDE % 8 == 0 && SKEW_FRONT % 8 == 0);
 alignas(64) std::int64_t solid[SKEW_SIZE];
 alignas(64) std::int64_t solid_below_j[SKEW_SIZE];
 alignas(64) std::int64_t solid_above_j[SKEW_SIZE];
+int solid_first[SKEW_DIAGONALS];
+int solid_last[SKEW_DIAGONALS];
+int any_first[SKEW_DIAGONALS];
+int any_last[SKEW_DIAGONALS];
 // The obstacle field the masks were built from.
 std::int32_t built_from[FIELD_SIZE];
 bool built = false;
@@ -54,9 +58,24 @@ SkewMasks skew_masks() {
                 solid_above_j[k] = obstacle[c + GRID_SIDE] != 0 ? -1 : 0;
             }
         }
+        for (int d = 0; d < SKEW_DIAGONALS; ++d) {
+            solid_first[d] = any_first[d] = GRID_SIDE;
+            solid_last[d] = any_last[d] = -1;
+            for (int i = d < 127 ? 1 : d - 126; i <= GRID_INNER && i < d; ++i) {
+                const int k = tables.row[d] + i;
+                if (solid[k] != 0) {
+                    if (solid_first[d] > i) solid_first[d] = i;
+                    solid_last[d] = i;
+                }
+                if ((solid[k] | solid_below_j[k] | solid_above_j[k]) != 0) {
+                    if (any_first[d] > i) any_first[d] = i;
+                    any_last[d] = i;
+                }
+            }
+        }
         built = true;
     }
-    return {solid, solid_below_j, solid_above_j};
+    return {solid, solid_below_j, solid_above_j, solid_first, solid_last, any_first, any_last};
 }
 
 }  // namespace fluid::detail

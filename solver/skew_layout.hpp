@@ -40,6 +40,13 @@ struct SkewMasks {
     const std::int64_t* solid_below_j;
     /// obstacle[c + 128] != 0 at interior cells.
     const std::int64_t* solid_above_j;
+    /// Per diagonal, the first and last i of a solid cell (first > last when
+    /// there is none).
+    const int* solid_first;
+    const int* solid_last;
+    /// Per diagonal, the first and last i where any of the three masks is set.
+    const int* any_first;
+    const int* any_last;
 };
 
 /// The masks for the current `obstacle` field, rebuilt when it has changed

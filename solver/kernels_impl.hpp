@@ -117,16 +117,43 @@ inline vl towards(vd value, vl below, vl above) {
     return ((vl)(value < 0.0) & below) | ((vl)(value > 0.0) & above);
 }
 
-// d0 at W flat indices, widened to double.
-inline vd gather(const float* base, vi index) {
+// d0 at W flat indices k and at k + 1, widened to double. The two floats
+// are adjacent, so one 8-byte gather fetches both.
+inline void gather_pair(const float* base, vi index, vd& at, vd& next) {
 #if LANES == 8
-    return _mm512_maskz_cvtps_pd(0xff, _mm256_i32gather_ps(base, (__m256i)index, 4));
+    // (The masked forms avoid reading undefined registers.)
+    const __m512i pairs =
+        _mm512_mask_i32gather_epi64(_mm512_setzero_si512(), 0xff, (__m256i)index, base, 4);
+    at = _mm512_maskz_cvtps_pd(0xff, (__m256)_mm512_maskz_cvtepi64_epi32(0xff, pairs));
+    next = _mm512_maskz_cvtps_pd(
+        0xff, (__m256)_mm512_maskz_cvtepi64_epi32(0xff, _mm512_maskz_srli_epi64(0xff, pairs, 32)));
 #elif defined(__AVX2__)
-    return _mm256_cvtps_pd(_mm_i32gather_ps(base, (__m128i)index, 4));
+    const __m256i pairs =
+        _mm256_i32gather_epi64((const long long*)(const void*)base, (__m128i)index, 4);
+    const __m256i split =
+        _mm256_permutevar8x32_epi32(pairs, _mm256_setr_epi32(0, 2, 4, 6, 1, 3, 5, 7));
+    at = _mm256_cvtps_pd((__m128)_mm256_castsi256_si128(split));
+    next = _mm256_cvtps_pd((__m128)_mm256_extracti128_si256(split, 1));
 #else
-    vf f;
-    for (int k = 0; k < W; ++k) f[k] = base[index[k]];
-    return __builtin_convertvector(f, vd);
+    vf a, b;
+    for (int k = 0; k < W; ++k) {
+        a[k] = base[index[k]];
+        b[k] = base[index[k] + 1];
+    }
+    at = __builtin_convertvector(a, vd);
+    next = __builtin_convertvector(b, vd);
+#endif
+}
+
+// Each lane clamped to [lo, hi]; NaN becomes lo. (max returns its second
+// operand when the first is NaN.)
+inline vd clamp(vd x, vd lo, vd hi) {
+#if LANES == 8
+    return _mm512_maskz_min_pd(0xff, _mm512_maskz_max_pd(0xff, x, lo), hi);
+#elif LANES == 4
+    return _mm256_min_pd(_mm256_max_pd(x, lo), hi);
+#else
+    return _mm_min_pd(_mm_max_pd(x, lo), hi);
 #endif
 }
 
@@ -327,14 +354,10 @@ void advect(float* d, const float* d0, const float* U, const float* V, int edge_
             const int c = i + N * j;
             vd x = to_float((lanes + (double)i) - step * load_float(U + c));
             vd y = to_float(y_start - step * load_float(V + c));
-            // Clamp to [0.5, 126.5]; a NaN fails every test and becomes 0.5,
-            // so the truncation below is always in range.
-            x = select((vl)(x < lo), lo, x);
-            x = select((vl)(x > hi), hi, x);
-            x = select((vl)(x >= lo), x, lo);
-            y = select((vl)(y < lo), lo, y);
-            y = select((vl)(y > hi), hi, y);
-            y = select((vl)(y >= lo), y, lo);
+            // Clamp to [0.5, 126.5]: below 0.5 and NaN give 0.5, above 126.5
+            // gives 126.5, so the truncation below is always in range.
+            x = clamp(x, lo, hi);
+            y = clamp(y, lo, hi);
             const vi i0 = __builtin_convertvector(x, vi);
             const vi j0 = __builtin_convertvector(y, vi);
             // x - i0 and 1 - s1 are exact in float (x >= 0.5 and i0 = floor
@@ -344,10 +367,9 @@ void advect(float* d, const float* d0, const float* U, const float* V, int edge_
             const vd t1 = y - __builtin_convertvector(j0, vd);
             const vd t0 = one - t1;
             const vi k = i0 + j0 * N;
-            const vd w00 = gather(d0, k);
-            const vd w01 = gather(d0, k + N);
-            const vd w10 = gather(d0, k + 1);
-            const vd w11 = gather(d0, k + (N + 1));
+            vd w00, w10, w01, w11;
+            gather_pair(d0, k, w00, w10);
+            gather_pair(d0, k + N, w01, w11);
             vd w = to_float(s0 * (t0 * w00 + t1 * w01) + s1 * (t0 * w10 + t1 * w11));
             if (flip) {
                 w = negate_where(

@@ -39,6 +39,11 @@ const KernelSet& kernels();
 /// Short name of a level ("sse2", "avx2", "avx512").
 const char* isa_name(Isa level);
 
+/// num / den for den in (1, 1e300) as the AVX-512 diffusion computes it
+/// (through the reciprocal where that gives the same float); only for tests
+/// on CPUs with AVX-512F.
+double avx512_quotient(double num, double den);
+
 /// Rate-0 diffusion without sweeping, exact where it applies; returns false
 /// (leaving x untouched) when the state needs the full sweeps.
 bool diffuse_at_rate_zero(const float* x0, float* x, int edge_mode);

@@ -7,4 +7,9 @@ namespace fluid::detail {
 
 const KernelSet kernels_avx512 = avx512::kernel_set;
 
+double avx512_quotient(double num, double den) {
+    return avx512::divide_for_float(avx512::splat(num), avx512::splat(den),
+                                    avx512::splat(1.0 / den))[0];
+}
+
 }  // namespace fluid::detail

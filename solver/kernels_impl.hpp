@@ -305,7 +305,37 @@ void accumulate_source(float* target, const float* source, float dt) {
     }
 }
 
-template <bool unit_denominator>
+// How a diffusion sweep divides by its denominator.
+enum class Division {
+    none,        // the denominator is exactly 1: nothing to do
+    exact,       // plain division
+    reciprocal,  // multiplication by 1 / denominator where that rounds the same
+};
+
+#if LANES == 8
+// num / den, for den in (1, 1e300), with the reciprocal r = 1 / den. The
+// product num * r lies within 3 double ulps of the quotient, so both round to
+// the same float unless a float rounding boundary (a midpoint between two
+// floats, whose low 29 mantissa bits are 1 followed by zeros) is within a few
+// ulps, or the value is in or near the float subnormal range, where the
+// boundaries lie elsewhere; only those vectors are divided. Zeros,
+// infinities and NaN come out the same either way.
+inline vd divide_for_float(vd num, vd den, vd r) {
+    const vd q = num * r;
+    const __m512i bits = _mm512_castpd_si512(q);
+    const __m512i low = _mm512_and_epi64(_mm512_add_epi64(bits, _mm512_set1_epi64(8 - 0x10000000)),
+                                         _mm512_set1_epi64(0x1fffffff));
+    const __mmask8 near_midpoint = _mm512_cmple_epu64_mask(low, _mm512_set1_epi64(16));
+    // Magnitude below 2^-125 (biased exponent 898) and not zero.
+    const __m512i magnitude =
+        _mm512_sub_epi64(_mm512_maskz_slli_epi64(0xff, bits, 1), _mm512_set1_epi64(1));
+    const __mmask8 tiny = _mm512_cmplt_epu64_mask(magnitude, _mm512_set1_epi64((898ll << 53) - 1));
+    if ((near_midpoint | tiny) != 0) return num / den;
+    return q;
+}
+#endif
+
+template <Division division>
 void diffuse_sweeps(const float* x0, float* x, int edge_mode, float a) {
     const SkewMasks masks = skew_masks();
     double* X = skew_iterate;
@@ -313,12 +343,19 @@ void diffuse_sweeps(const float* x0, float* x, int edge_mode, float a) {
     to_skew(x, X);
     to_skew(x0, B);
     const vd da = splat(a);
-    const vd denominator = splat((double)a * 4.0 + 1.0);
+    const double den = (double)a * 4.0 + 1.0;
+    const vd denominator = splat(den);
+    const vd reciprocal = splat(1.0 / den);
+    (void)reciprocal;
     const std::int64_t* solid = masks.solid;
     auto value = [&](vd im, vd ip, vd jm, vd jp, int k) {
         const vd sum = ((im + ip) + jm) + jp;
         vd value = load(B + k) + da * sum;
-        if (!unit_denominator) value = value / denominator;
+        if (division == Division::exact) value = value / denominator;
+#if LANES == 8
+        if (division == Division::reciprocal)
+            value = divide_for_float(value, denominator, reciprocal);
+#endif
         return to_float(value);
     };
     run_sweeps(
@@ -332,10 +369,14 @@ void diffuse_sweeps(const float* x0, float* x, int edge_mode, float a) {
 }
 
 void diffuse(const float* x0, float* x, int edge_mode, float a) {
-    if ((double)a * 4.0 + 1.0 == 1.0) {
-        diffuse_sweeps<true>(x0, x, edge_mode, a);
+    const double den = (double)a * 4.0 + 1.0;
+    if (den == 1.0) {
+        // Division by exactly 1 changes nothing, NaN and signed zeros included.
+        diffuse_sweeps<Division::none>(x0, x, edge_mode, a);
+    } else if (LANES == 8 && den > 1.0 && den < 1.0e300) {
+        diffuse_sweeps<Division::reciprocal>(x0, x, edge_mode, a);
     } else {
-        diffuse_sweeps<false>(x0, x, edge_mode, a);
+        diffuse_sweeps<Division::exact>(x0, x, edge_mode, a);
     }
 }
 

@@ -226,6 +226,40 @@ INSTANTIATE_TEST_SUITE_P(Levels, Equivalence, ::testing::ValuesIn(levels()),
                              return std::string(fluid::detail::isa_name(info.param));
                          });
 
+TEST(ReciprocalDivision, RoundsToTheSameFloatNextToRoundingBoundaries) {
+    // The AVX-512 diffusion multiplies by 1 / den where that provably gives
+    // the same float as dividing. Random quotients almost never come near a
+    // float rounding boundary, so aim at them: a few double ulps either side
+    // of the midpoints between floats, normal and subnormal, for many
+    // denominators including the density step's.
+    if (fluid::detail::best_isa() != Isa::avx512) GTEST_SKIP() << "no AVX-512F";
+    std::mt19937_64 rng(41);
+    std::uniform_real_distribution<double> denominators(1.0 + 1e-9, 1.0e5);
+    std::uniform_int_distribution<int> exponents(-150, 127);
+    const double density_den = (double)1587.6f * 4.0 + 1.0;
+    int checked = 0;
+    for (int n = 0; n < 200000; ++n) {
+        const double den = n % 4 == 0 ? density_den : denominators(rng);
+        const float f = std::ldexp(1.0f + (float)(rng() % (1u << 23)) / 8388608.0f, exponents(rng));
+        if (!std::isfinite(f) || f == 0.0f) continue;
+        double q = (double)f + ((double)std::nextafter(f, INFINITY) - (double)f) / 2.0;
+        const int shift = (int)(rng() % 21) - 10;
+        for (int s = 0; s < std::abs(shift); ++s) q = std::nextafter(q, shift * INFINITY);
+        if (rng() % 2 != 0) q = -q;
+        const double num = q * den;
+        const float fast = (float)fluid::detail::avx512_quotient(num, den);
+        ASSERT_TRUE(test_support::same_value((float)(num / den), fast))
+            << std::hexfloat << num << " / " << den;
+        ++checked;
+    }
+    EXPECT_GT(checked, 150000);
+    const double specials[] = {0.0, -0.0, INFINITY, -INFINITY, NAN, 1e-300, -3e38};
+    for (double num : specials) {
+        EXPECT_TRUE(test_support::same_value(
+            (float)(num / density_den), (float)fluid::detail::avx512_quotient(num, density_den)));
+    }
+}
+
 TEST(IsaSelection, ForcingIsCappedAtWhatTheCpuHas) {
     const Isa best = fluid::detail::best_isa();
     EXPECT_EQ(fluid::detail::force_isa(Isa::avx512), best);

@@ -90,13 +90,6 @@ inline void store_float(float* p, vd v) {
     std::memcpy(p, &f, sizeof f);
 }
 
-// All bits set in lanes where obstacle[c + lane] != 0.
-inline vl solid_mask(const std::int32_t* p) {
-    vi v;
-    std::memcpy(&v, p, sizeof v);
-    return __builtin_convertvector(v != 0, vl);
-}
-
 // Bitwise lane selection: a where m is set, else b.
 inline vd select(vl m, vd a, vd b) {
     return (vd)(((vl)a & m) | ((vl)b & ~m));
@@ -313,7 +306,9 @@ enum class Division {
 };
 
 #if LANES == 8
-// num / den, for den in (1, 1e300), with the reciprocal r = 1 / den. The
+// num / den, with the reciprocal r = 1 / den, for a positive den such that
+// neither num / den nor num * r can overflow or fall to the double
+// subnormal range (den in (1, 1e300) for float-sized num, or h). The
 // product num * r lies within 3 double ulps of the quotient, so both round to
 // the same float unless a float rounding boundary (a midpoint between two
 // floats, whose low 29 mantissa bits are 1 followed by zeros) is within a few
@@ -381,6 +376,7 @@ void diffuse(const float* x0, float* x, int edge_mode, float a) {
 }
 
 void advect(float* d, const float* d0, const float* U, const float* V, int edge_mode, float dt0) {
+    const std::int64_t* solid = skew_masks().native_solid;
     const vd step = splat(dt0);
     const vd lo = splat(0.5);
     const vd hi = splat(126.5);
@@ -413,10 +409,9 @@ void advect(float* d, const float* d0, const float* U, const float* V, int edge_
             gather_pair(d0, k + N, w01, w11);
             vd w = to_float(s0 * (t0 * w00 + t1 * w01) + s1 * (t0 * w10 + t1 * w11));
             if (flip) {
-                w = negate_where(
-                    towards(w, solid_mask(obstacle + c - N), solid_mask(obstacle + c + N)), w);
+                w = negate_where(towards(w, load(solid + c - N), load(solid + c + N)), w);
             }
-            store_float(d + c, zero_where(solid_mask(obstacle + c), w));
+            store_float(d + c, zero_where(load(solid + c), w));
         }
     }
     apply_edges(d, edge_mode);
@@ -430,6 +425,8 @@ void project(float* U, float* V, float* P, float* DIV) {
     const vd vh = splat(h);
     const vd half = splat(0.5);
     const vd quarter = splat(0.25);
+    const SkewMasks masks = skew_masks();
+    const std::int64_t* solid = masks.native_solid;
 
     // Divergence, whole rows (the ring lanes are set by the edge rule).
     for (int j = 1; j <= GRID_INNER; ++j) {
@@ -439,15 +436,13 @@ void project(float* U, float* V, float* P, float* DIV) {
                 (((load_float(U + c + 1) - load_float(U + c - 1)) + load_float(V + c + N)) -
                  load_float(V + c - N)) *
                 vk_div);
-            q = negate_where(towards(q, solid_mask(obstacle + c - 1), solid_mask(obstacle + c + 1)),
-                             q);
-            store_float(DIV + c, zero_where(solid_mask(obstacle + c), q));
+            q = negate_where(towards(q, load(solid + c - 1), load(solid + c + 1)), q);
+            store_float(DIV + c, zero_where(load(solid + c), q));
         }
     }
     apply_edges(DIV, EDGE_COPY);
 
     // Pressure: starts at zero everywhere, ring included.
-    const SkewMasks masks = skew_masks();
     double* X = skew_iterate;
     double* B = skew_rhs;
     to_skew(DIV, B);
@@ -467,21 +462,29 @@ void project(float* U, float* V, float* P, float* DIV) {
     from_skew(X, P);
     apply_edges(P, EDGE_COPY);
 
+    // Division by h; with AVX-512 through the reciprocal where exact.
+    const vd reciprocal_h = splat(1.0 / (double)h);
+    (void)reciprocal_h;
+    auto over_h = [&](vd num) {
+#if LANES == 8
+        return divide_for_float(num, vh, reciprocal_h);
+#else
+        return num / vh;
+#endif
+    };
     // Gradient subtraction, whole rows (ring lanes again left to the edge rule).
     for (int j = 1; j <= GRID_INNER; ++j) {
         for (int i = 0; i < N; i += W) {
             const int c = i + N * j;
-            const vl solid = solid_mask(obstacle + c);
-            const vd g = to_float(half * (load_float(P + c + 1) - load_float(P + c - 1)) / vh);
+            const vl solid_c = load(solid + c);
+            const vd g = to_float(over_h(half * (load_float(P + c + 1) - load_float(P + c - 1))));
             const vd u = load_float(U + c);
-            const vl turn_u =
-                towards(g, solid_mask(obstacle + c - N), solid_mask(obstacle + c + N));
-            store_float(U + c, zero_where(solid, select(turn_u, u + g, u - g)));
-            const vd g2 = to_float(half * (load_float(P + c + N) - load_float(P + c - N)) / vh);
+            const vl turn_u = towards(g, load(solid + c - N), load(solid + c + N));
+            store_float(U + c, zero_where(solid_c, select(turn_u, u + g, u - g)));
+            const vd g2 = to_float(over_h(half * (load_float(P + c + N) - load_float(P + c - N))));
             const vd v = load_float(V + c);
-            const vl turn_v =
-                towards(g2, solid_mask(obstacle + c - 1), solid_mask(obstacle + c + 1));
-            store_float(V + c, zero_where(solid, select(turn_v, v + g2, v - g2)));
+            const vl turn_v = towards(g2, load(solid + c - 1), load(solid + c + 1));
+            store_float(V + c, zero_where(solid_c, select(turn_v, v + g2, v - g2)));
         }
     }
     apply_edges(U, EDGE_COPY);

@@ -27,6 +27,7 @@ constexpr Tables build_tables() {
 constexpr Tables tables = build_tables();
 static_assert(SKEW_STRIDE % 8 == 0 && SKEW_FRONT % 8 == 0);
 
+alignas(64) std::int64_t native_solid[FIELD_SIZE];
 alignas(64) std::int64_t solid[SKEW_SIZE];
 alignas(64) std::int64_t solid_below_j[SKEW_SIZE];
 alignas(64) std::int64_t solid_above_j[SKEW_SIZE];
@@ -49,6 +50,7 @@ alignas(64) double skew_rhs[SKEW_SIZE];
 SkewMasks skew_masks() {
     if (!built || std::memcmp(built_from, obstacle, sizeof built_from) != 0) {
         std::memcpy(built_from, obstacle, sizeof built_from);
+        for (int c = 0; c < FIELD_SIZE; ++c) native_solid[c] = obstacle[c] != 0 ? -1 : 0;
         for (int j = 1; j <= GRID_INNER; ++j) {
             for (int i = 1; i <= GRID_INNER; ++i) {
                 const int c = cell_index(i, j);
@@ -75,7 +77,8 @@ SkewMasks skew_masks() {
         }
         built = true;
     }
-    return {solid, solid_below_j, solid_above_j, solid_first, solid_last, any_first, any_last};
+    return {solid,      solid_below_j, solid_above_j, solid_first,
+            solid_last, any_first,     any_last,      native_solid};
 }
 
 }  // namespace fluid::detail

@@ -47,6 +47,8 @@ struct SkewMasks {
     /// Per diagonal, the first and last i where any of the three masks is set.
     const int* any_first;
     const int* any_last;
+    /// obstacle[c] != 0 in the native layout, by flat index.
+    const std::int64_t* native_solid;
 };
 
 /// The masks for the current `obstacle` field, rebuilt when it has changed

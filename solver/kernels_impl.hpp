@@ -194,19 +194,31 @@ constexpr int SWEEPS = 20;
 constexpr int SWEEPS_PER_PASS = 5;
 static_assert(SWEEPS % SWEEPS_PER_PASS == 0);
 
-// The edge rule for the ring cells next to diagonal d, whose first interior
-// cell (i = lo) got the value first and whose last (i = hi) got last.
-inline void fold_edges(double* X, int d, int edge_mode, double first, double last) {
-    if (edge_mode != EDGE_COPY) first = last = 0.0;
+// Stores lane n of v at p + n.
+inline void store_lane(double* p, vd v, int n) {
+#if LANES == 8
+    _mm512_mask_storeu_pd(p, (__mmask8)(1u << n), v);
+#else
+    p[n] = v[n];
+#endif
+}
+
+// The edge rule for the ring cells next to diagonal d: its first interior
+// cell (i = lo) is lane lo - at of the vector first computed at i = at, its
+// last (i = hi) lane hi - at_last of last. The lanes are stored straight
+// into the ring cells, which sit at the same or the next position.
+inline void fold_edges(double* X, int d, int edge_mode, int lo, vd first, int at, int hi, vd last,
+                       int at_last) {
+    if (edge_mode != EDGE_COPY) first = last = vd{};
     if (d <= 127) {
         // (1, d - 1) -> (0, d - 1) and (d - 1, 1) -> (d - 1, 0).
-        X[skew_row[d - 1]] = first;
-        X[skew_row[d - 1] + d - 1] = last;
+        store_lane(X + skew_row[d - 1] + at - 1, first, lo - at);
+        store_lane(X + skew_row[d - 1] + at_last, last, hi - at_last);
     }
     if (d >= 127) {
         // (d - 126, 126) -> (d - 126, 127) and (126, d - 126) -> (127, d - 126).
-        X[skew_row[d + 1] + d - 126] = first;
-        X[skew_row[d + 1] + 127] = last;
+        store_lane(X + skew_row[d + 1] + at, first, lo - at);
+        store_lane(X + skew_row[d + 1] + at_last + 1, last, hi - at_last);
     }
 }
 
@@ -239,7 +251,8 @@ void run_sweeps(double* X, int edge_mode, const int* first_special, const int* l
                 // not reloaded from the partial stores.
                 int i = lo & -W;
                 vd r = chunk(general, i);
-                const double first = r[lo - i];
+                const vd first = r;
+                const int first_at = i;
                 if (i < lo || i + W - 1 > hi) {
                     store_lanes(row + i, r, lo - i, hi < i + W - 1 ? hi - i : W - 1);
                 } else {
@@ -267,7 +280,7 @@ void run_sweeps(double* X, int edge_mode, const int* first_special, const int* l
                 } else {
                     i -= W;
                 }
-                fold_edges(X, d, edge_mode, first, r[hi - i]);
+                fold_edges(X, d, edge_mode, lo, first, first_at, hi, r, i);
             }
         }
     }

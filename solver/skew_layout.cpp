@@ -38,6 +38,8 @@ int any_last[SKEW_DIAGONALS];
 // The obstacle field the masks were built from.
 std::int32_t built_from[FIELD_SIZE];
 bool built = false;
+// Inside a step driver, after the masks were checked at its start.
+bool in_step = false;
 
 }  // namespace
 
@@ -48,7 +50,7 @@ alignas(64) double skew_iterate[SKEW_SIZE];
 alignas(64) double skew_rhs[SKEW_SIZE];
 
 SkewMasks skew_masks() {
-    if (!built || std::memcmp(built_from, obstacle, sizeof built_from) != 0) {
+    if (!in_step && (!built || std::memcmp(built_from, obstacle, sizeof built_from) != 0)) {
         std::memcpy(built_from, obstacle, sizeof built_from);
         for (int c = 0; c < FIELD_SIZE; ++c) native_solid[c] = obstacle[c] != 0 ? -1 : 0;
         for (int j = 1; j <= GRID_INNER; ++j) {
@@ -80,5 +82,13 @@ SkewMasks skew_masks() {
     return {solid,      solid_below_j, solid_above_j, solid_first,
             solid_last, any_first,     any_last,      native_solid};
 }
+
+void begin_step() {
+    in_step = false;
+    skew_masks();
+    in_step = true;
+}
+
+void end_step() { in_step = false; }
 
 }  // namespace fluid::detail

@@ -52,8 +52,14 @@ struct SkewMasks {
 };
 
 /// The masks for the current `obstacle` field, rebuilt when it has changed
-/// since the last call.
+/// since the last call (checked unless inside a step, see below).
 SkewMasks skew_masks();
+
+/// A step driver calls these around its kernels: nothing writes `obstacle`
+/// in between, so the masks are brought up to date once, at the start.
+void begin_step();
+/// Ends what begin_step started; later calls compare `obstacle` again.
+void end_step();
 
 /// Scratch skewed array for the iterate.
 extern double skew_iterate[SKEW_SIZE];

@@ -1,5 +1,7 @@
 // edges.cpp - the edge rule: the ring of a field is set from the interior
 // next to it (copy mode) or to zero (zero mode). Neither mode negates.
+#include <cstring>
+
 #include "fluid.hpp"
 
 namespace fluid {
@@ -7,19 +9,21 @@ namespace fluid {
 void apply_edges(float* x, int edge_mode) {
     constexpr int last = GRID_SIDE - 1;
     if (edge_mode != EDGE_COPY) {
-        for (int k = 0; k <= last; ++k) {
+        std::memset(x, 0, GRID_SIDE * sizeof *x);
+        std::memset(x + cell_index(0, last), 0, GRID_SIDE * sizeof *x);
+        for (int k = 1; k < last; ++k) {
             x[cell_index(0, k)] = 0.0f;
             x[cell_index(last, k)] = 0.0f;
-            x[cell_index(k, 0)] = 0.0f;
-            x[cell_index(k, last)] = 0.0f;
         }
         return;
     }
+    // The copies read interior cells only, so their order does not matter;
+    // the rows j = 0 and j = 127 are contiguous.
+    std::memcpy(x + cell_index(1, 0), x + cell_index(1, 1), (last - 1) * sizeof *x);
+    std::memcpy(x + cell_index(1, last), x + cell_index(1, last - 1), (last - 1) * sizeof *x);
     for (int k = 1; k < last; ++k) {
         x[cell_index(0, k)] = x[cell_index(1, k)];
         x[cell_index(last, k)] = x[cell_index(last - 1, k)];
-        x[cell_index(k, 0)] = x[cell_index(k, 1)];
-        x[cell_index(k, last)] = x[cell_index(k, last - 1)];
     }
     // Each corner is the mean of its two ring neighbours written above.
     auto mean = [](float a, float b) { return (float)(0.5 * ((double)a + (double)b)); };

@@ -163,7 +163,9 @@ TEST_P(Equivalence, DiffusionAtRateZeroKeepsOrLosesNegativeZeros) {
         fluid::diffuse_field(fluid::u, fluid::u_src, fluid::EDGE_COPY, 0.0f, 0.2f);
         ASSERT_TRUE(agree());
         // The front has moved; from far enough it has not reached the corner.
-        if (seed_at >= 14) EXPECT_TRUE(std::signbit(fluid::u_src[fluid::cell_index(1, 1)]));
+        if (seed_at >= 14) {
+            EXPECT_TRUE(std::signbit(fluid::u_src[fluid::cell_index(1, 1)]));
+        }
         EXPECT_FALSE(std::signbit(fluid::u_src[fluid::cell_index(seed_at - 1, seed_at)]));
     }
 }

@@ -6,10 +6,12 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <stdexcept>
 
@@ -39,28 +41,46 @@ std::vector<char*> c_strings(std::vector<std::string>& strings) {
     return out;
 }
 
-// Spawns argv with the given environment; stdout and stderr go to the two
-// descriptors when they are not -1 (else to /dev/null).
+// The full path of a program, looked up in PATH as the shell would.
+std::string find_program(const std::string& name) {
+    if (name.find('/') != std::string::npos) return name;
+    const char* path = std::getenv("PATH");
+    std::string dirs = path != nullptr ? path : "/usr/local/bin:/usr/bin:/bin";
+    for (size_t start = 0; start <= dirs.size();) {
+        size_t end = dirs.find(':', start);
+        if (end == std::string::npos) end = dirs.size();
+        const std::string candidate = dirs.substr(start, end - start) + "/" + name;
+        if (access(candidate.c_str(), X_OK) == 0) return candidate;
+        start = end + 1;
+    }
+    throw std::runtime_error("cannot find " + name + " in PATH");
+}
+
+// Starts argv with the given environment; stdout and stderr go to the two
+// descriptors when they are not -1 (else to /dev/null). The child is killed
+// when the test process dies, so that a crashed test leaves no program or
+// server running.
 pid_t spawn(std::vector<std::string> argv, std::vector<std::string> env, int out_fd, int err_fd) {
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    if (out_fd >= 0) {
-        posix_spawn_file_actions_adddup2(&actions, out_fd, 1);
-    } else {
-        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    }
-    if (err_fd >= 0) {
-        posix_spawn_file_actions_adddup2(&actions, err_fd, 2);
-    } else {
-        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    }
+    const std::string program = find_program(argv[0]);
     auto args = c_strings(argv);
     auto envp = c_strings(env);
-    pid_t pid = -1;
-    const int rc = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) throw std::runtime_error("cannot start " + argv[0] + ": " + std::strerror(rc));
+    const pid_t parent = getpid();
+    const pid_t pid = fork();
+    if (pid < 0) throw std::runtime_error(std::string("fork failed: ") + std::strerror(errno));
+    if (pid == 0) {
+        // Only async-signal-safe calls between fork and exec.
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (getppid() != parent) _exit(127);
+        const int null_in = open("/dev/null", O_RDONLY);
+        const int null_out = open("/dev/null", O_WRONLY);
+        dup2(null_in, 0);
+        dup2(out_fd >= 0 ? out_fd : null_out, 1);
+        dup2(err_fd >= 0 ? err_fd : null_out, 2);
+        if (null_in > 2) close(null_in);
+        if (null_out > 2) close(null_out);
+        execve(program.c_str(), args.data(), envp.data());
+        _exit(127);
+    }
     return pid;
 }
 

@@ -89,6 +89,8 @@ void begin_step() {
     in_step = true;
 }
 
-void end_step() { in_step = false; }
+void end_step() {
+    in_step = false;
+}
 
 }  // namespace fluid::detail

@@ -286,9 +286,15 @@ void run_sweeps(double* X, int edge_mode, const int* first_special, const int* l
     }
 }
 
-// Native field into the skewed array, all cells.
+// Native field into the skewed array, all cells. Diagonal by diagonal, so
+// that the stores are contiguous; cell (i, d - i) is at 128 d - 127 i.
 void to_skew(const float* x, double* s) {
-    for (int c = 0; c < FIELD_SIZE; ++c) s[skew_cell[c]] = x[c];
+    for (int d = 0; d < SKEW_DIAGONALS; ++d) {
+        const int first = d < N ? 0 : d - (N - 1);
+        const int last = d < N ? d : N - 1;
+        double* row = s + skew_row[d];
+        for (int i = first; i <= last; ++i) row[i] = x[N * d - (N - 1) * i];
+    }
 }
 
 // Interior of the skewed array back into the native field.

@@ -325,9 +325,7 @@ enum class Division {
 };
 
 #if LANES == 8
-// num / den, with the reciprocal r = 1 / den, for a positive den such that
-// neither num / den nor num * r can overflow or fall to the double
-// subnormal range (den in (1, 1e300) for float-sized num, or h). The
+// num / den, for den in (1, 1e300), with the reciprocal r = 1 / den. The
 // product num * r lies within 3 double ulps of the quotient, so both round to
 // the same float unless a float rounding boundary (a midpoint between two
 // floats, whose low 29 mantissa bits are 1 followed by zeros) is within a few
@@ -481,26 +479,16 @@ void project(float* U, float* V, float* P, float* DIV) {
     from_skew(X, P);
     apply_edges(P, EDGE_COPY);
 
-    // Division by h; with AVX-512 through the reciprocal where exact.
-    const vd reciprocal_h = splat(1.0 / (double)h);
-    (void)reciprocal_h;
-    auto over_h = [&](vd num) {
-#if LANES == 8
-        return divide_for_float(num, vh, reciprocal_h);
-#else
-        return num / vh;
-#endif
-    };
     // Gradient subtraction, whole rows (ring lanes again left to the edge rule).
     for (int j = 1; j <= GRID_INNER; ++j) {
         for (int i = 0; i < N; i += W) {
             const int c = i + N * j;
             const vl solid_c = load(solid + c);
-            const vd g = to_float(over_h(half * (load_float(P + c + 1) - load_float(P + c - 1))));
+            const vd g = to_float(half * (load_float(P + c + 1) - load_float(P + c - 1)) / vh);
             const vd u = load_float(U + c);
             const vl turn_u = towards(g, load(solid + c - N), load(solid + c + N));
             store_float(U + c, zero_where(solid_c, select(turn_u, u + g, u - g)));
-            const vd g2 = to_float(over_h(half * (load_float(P + c + N) - load_float(P + c - N))));
+            const vd g2 = to_float(half * (load_float(P + c + N) - load_float(P + c - N)) / vh);
             const vd v = load_float(V + c);
             const vl turn_v = towards(g2, load(solid + c - 1), load(solid + c + 1));
             store_float(V + c, zero_where(solid_c, select(turn_v, v + g2, v - g2)));

@@ -8,7 +8,8 @@
 //
 // Bit-identity with the literal kernels rests on three rules: every
 // operation is the same IEEE operation on the same operands in the same order
-// (no reassociation, no reciprocal, no fused multiply-add); every value the
+// (no reassociation, no fused multiply-add, and a reciprocal only where it
+// provably rounds to the same float, see divide_for_float); every value the
 // literal code stores to a float is rounded to float at that point
 // (to_float); and every Gauss-Seidel update sees exactly the neighbour values
 // the ascending in-place sweep would see.
@@ -178,7 +179,7 @@ inline void store_lanes(double* p, vd v, int first, int last) {
 // the same sweep (time t - 1) and diagonal d + 1 of the previous sweep (time
 // t - 1), and the previous sweep has not yet overwritten diagonal d - 1 with
 // anything newer. All diagonals of one time step are therefore independent,
-// and the 20 sweeps run interleaved in one pass over the field.
+// and several sweeps run interleaved in one pass over the field.
 //
 // The edge rule between sweeps is folded in: a ring cell is read only by the
 // interior cell next to it, in the same diagonal step that recomputes that

@@ -464,7 +464,11 @@ void project(float* U, float* V, float* P, float* DIV) {
     double* X = skew_iterate;
     double* B = skew_rhs;
     to_skew(DIV, B);
-    std::memset(X, 0, sizeof skew_iterate);
+    for (int d = 0; d < SKEW_DIAGONALS; ++d) {
+        const int first = d < N ? 0 : d - (N - 1);
+        const int last = d < N ? d : N - 1;
+        std::memset(X + skew_row[d] + first, 0, (last - first + 1) * sizeof *X);
+    }
     auto pressure = [&](vd im, vd ip, vd jm, vd jp, int k) {
         return to_float(((((load(B + k) + im) + ip) + jm) + jp) * quarter);
     };

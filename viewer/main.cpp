@@ -10,23 +10,28 @@
 #include <GL/freeglut.h>
 
 #include "fluid.hpp"
+#include "output_guard.hpp"
 #include "viewer.hpp"
 
 int main(int argc, char** argv) {
-    // 1. Start from an empty fluid.
+    // 1. Standard streams that lead somewhere, before GLUT opens the X
+    //    connection: a closed descriptor 1 must not become that connection.
+    fluid::guard_standard_streams();
+
+    // 2. Start from an empty fluid.
     fluid::clear_state();
 
-    // 2. Hand the command line to GLUT and ask for one double-buffered RGB
+    // 3. Hand the command line to GLUT and ask for one double-buffered RGB
     //    window of the initial size.
     glutInit(&argc, argv);
     glutInitDisplayMode(GLUT_DOUBLE | GLUT_RGB);
     glutInitWindowSize(fluid::window_width, fluid::window_height);
     glutCreateWindow("Compute Stable Fluids");
 
-    // 3. The quad every cell is drawn with.
+    // 4. The quad every cell is drawn with.
     fluid::build_cell_quad();
 
-    // 4. Handlers: drawing, resizes, pacing and input.
+    // 5. Handlers: drawing, resizes, pacing and input.
     glutDisplayFunc(fluid::on_display);
     glutReshapeFunc(fluid::on_reshape);
     glutIdleFunc(fluid::on_idle);
@@ -34,10 +39,10 @@ int main(int argc, char** argv) {
     glutMouseFunc(fluid::on_mouse);
     glutMotionFunc(fluid::on_motion);
 
-    // 5. A redisplay every 16 ms besides the idle ones, first after 100 ms.
+    // 6. A redisplay every 16 ms besides the idle ones, first after 100 ms.
     glutTimerFunc(100, fluid::on_timer, 60);
 
-    // 6. Run until Escape or until the window is closed.
+    // 7. Run until Escape or until the window is closed.
     glutMainLoop();
     return 0;
 }

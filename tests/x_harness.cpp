@@ -34,6 +34,36 @@ std::vector<std::string> child_environment(const std::string& display) {
     return env;
 }
 
+#ifdef FLUIDS_KEEP_MODULES
+// Sets NAME=value in env, or appends ":value" when NAME is set already.
+void add_option(std::vector<std::string>& env, const std::string& name, const std::string& value,
+                char separator) {
+    for (auto& e : env) {
+        if (e.compare(0, name.size() + 1, name + "=") == 0) {
+            e += separator + value;
+            return;
+        }
+    }
+    env.push_back(name + "=" + value);
+}
+#endif
+
+// The environment of the program under test. In the sanitized build the
+// program's leak check runs with the GL stack's own leaks suppressed by
+// library name; the preloaded keep_modules library keeps those libraries
+// mapped until the check, so that their names are known (keep_modules.c).
+std::vector<std::string> program_environment(const std::string& display) {
+    std::vector<std::string> env = child_environment(display);
+#ifdef FLUIDS_KEEP_MODULES
+    add_option(env, "ASAN_OPTIONS", "detect_leaks=1:verify_asan_link_order=0", ':');
+    add_option(env, "LSAN_OPTIONS",
+               std::string("suppressions=") + FLUIDS_LSAN_SUPPRESSIONS + ":print_suppressions=0",
+               ':');
+    add_option(env, "LD_PRELOAD", FLUIDS_KEEP_MODULES, ' ');
+#endif
+    return env;
+}
+
 std::vector<char*> c_strings(std::vector<std::string>& strings) {
     std::vector<char*> out;
     for (auto& s : strings) out.push_back(s.data());
@@ -56,8 +86,14 @@ std::string find_program(const std::string& name) {
     throw std::runtime_error("cannot find " + name + " in PATH");
 }
 
+// Descriptor values of spawn() that are not descriptors.
+constexpr int TO_DEV_NULL = -1;
+constexpr int TO_DEV_FULL = -2;
+constexpr int LEFT_CLOSED = -3;
+
 // Starts argv with the given environment; stdout and stderr go to the two
-// descriptors when they are not -1 (else to /dev/null). The child is killed
+// descriptors when they are not negative, else to /dev/null, to /dev/full or
+// nowhere (closed), as the constants above say. The child is killed
 // when the test process dies, so that a crashed test leaves no program or
 // server running.
 pid_t spawn(std::vector<std::string> argv, std::vector<std::string> env, int out_fd, int err_fd) {
@@ -74,10 +110,17 @@ pid_t spawn(std::vector<std::string> argv, std::vector<std::string> env, int out
         const int null_in = open("/dev/null", O_RDONLY);
         const int null_out = open("/dev/null", O_WRONLY);
         dup2(null_in, 0);
-        dup2(out_fd >= 0 ? out_fd : null_out, 1);
+        if (out_fd == TO_DEV_FULL) {
+            const int full = open("/dev/full", O_WRONLY);
+            dup2(full, 1);
+            if (full > 2) close(full);
+        } else {
+            dup2(out_fd >= 0 ? out_fd : null_out, 1);
+        }
         dup2(err_fd >= 0 ? err_fd : null_out, 2);
         if (null_in > 2) close(null_in);
         if (null_out > 2) close(null_out);
+        if (out_fd == LEFT_CLOSED) close(1);
         execve(program.c_str(), args.data(), envp.data());
         _exit(127);
     }
@@ -101,7 +144,7 @@ XServer::XServer() {
     const int server_fd = fcntl(fds[1], F_DUPFD, 10);
     pid_ = spawn({"Xvfb", "-displayfd", std::to_string(server_fd), "-screen", "0", "2200x1300x24",
                   "-nolisten", "tcp", "-noreset"},
-                 child_environment(""), -1, -1);
+                 child_environment(""), TO_DEV_NULL, TO_DEV_NULL);
     close(server_fd);
     close(fds[1]);
     // The server writes its display number once it accepts connections.
@@ -159,7 +202,7 @@ std::string fluids_path() {
 }
 
 Program::Program(const XServer& server, const std::string& executable,
-                 const std::vector<std::string>& args)
+                 const std::vector<std::string>& args, Stdout stdout_to)
     : server_(server) {
     int out[2], err[2];
     if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) {
@@ -167,7 +210,10 @@ Program::Program(const XServer& server, const std::string& executable,
     }
     std::vector<std::string> argv{executable};
     argv.insert(argv.end(), args.begin(), args.end());
-    pid_ = spawn(argv, child_environment(server.display()), out[1], err[1]);
+    const int out_fd = stdout_to == Stdout::Full     ? TO_DEV_FULL
+                       : stdout_to == Stdout::Closed ? LEFT_CLOSED
+                                                     : out[1];
+    pid_ = spawn(argv, program_environment(server.display()), out_fd, err[1]);
     close(out[1]);
     close(err[1]);
     out_thread_ = std::thread([this, fd = out[0]] { reader(fd, &out_); });
@@ -256,8 +302,14 @@ void Program::xdotool(const std::vector<std::string>& args) {
     std::vector<std::string> argv{"xdotool"};
     argv.insert(argv.end(), args.begin(), args.end());
     if (run_command(server_.display(), argv) != 0) {
-        throw std::runtime_error("xdotool " + args.front() + " failed");
+        std::string command = "xdotool";
+        for (const auto& a : args) command += " " + a;
+        throw std::runtime_error(command + " failed");
     }
+}
+
+void Program::send(const std::vector<std::string>& args) {
+    xdotool(args);
 }
 
 void Program::key(const std::string& keysym) {

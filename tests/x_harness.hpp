@@ -53,11 +53,18 @@ struct Image {
     }
 };
 
+/// Where the program's standard output goes.
+enum class Stdout {
+    Collected,  ///< a pipe read by the harness (output() returns it)
+    Closed,     ///< descriptor 1 closed when the program starts
+    Full,       ///< /dev/full: every write fails with "no space left"
+};
+
 /// The real `fluids` process on a display, with its output collected.
 class Program {
   public:
     Program(const XServer& server, const std::string& executable,
-            const std::vector<std::string>& args = {});
+            const std::vector<std::string>& args = {}, Stdout out = Stdout::Collected);
     ~Program();
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;
@@ -87,6 +94,9 @@ class Program {
     void click(int button, int x, int y);
     /// Resizes the window and waits until the server reports the new size.
     void resize(int width, int height);
+    /// Runs one xdotool invocation with these arguments, which may chain
+    /// several commands (for example key, mousemove and mousedown).
+    void send(const std::vector<std::string>& args);
 
     /// Presses space and waits until the report of that step has arrived.
     bool step_and_wait_report(int reports_so_far);

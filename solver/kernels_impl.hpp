@@ -250,8 +250,12 @@ void run_sweeps(double* X, int edge_mode, const int* first_special, const int* l
                 // Aligned vectors; lanes outside lo .. hi are not stored. The
                 // end values for the edge rule are taken from the registers,
                 // not reloaded from the partial stores.
+                // Whether the vector at i reaches a special cell.
+                auto special = [&](int i) {
+                    return i + W - 1 >= first_special[d] && i <= last_special[d];
+                };
                 int i = lo & -W;
-                vd r = chunk(general, i);
+                vd r = special(i) ? chunk(general, i) : chunk(plain, i);
                 const vd first = r;
                 const int first_at = i;
                 if (i < lo || i + W - 1 > hi) {
@@ -276,7 +280,7 @@ void run_sweeps(double* X, int edge_mode, const int* first_special, const int* l
                     store(row + i, r);
                 }
                 if (i <= hi) {
-                    r = chunk(general, i);
+                    r = special(i) ? chunk(general, i) : chunk(plain, i);
                     store_lanes(row + i, r, 0, hi - i);
                 } else {
                     i -= W;

@@ -23,3 +23,33 @@ cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFLUIDS_SANITIZE=ON 
       -DFLUIDS_BUILD_BENCH=OFF
 cmake --build build-asan -j "$jobs"
 ctest --test-dir build-asan --output-on-failure -j "$jobs"
+
+# 3. Fuzzing with libFuzzer (clang): the solver on arbitrary field contents
+#    and the input handling on arbitrary event sequences, each for a bounded
+#    time, both at once. The seed corpus in tests/fuzz/corpus is only read;
+#    what the fuzzers find goes to the build directory.
+fuzz_seconds=${FUZZ_SECONDS:-60}
+cmake -S . -B fuzz-build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang \
+      -DCMAKE_CXX_COMPILER=clang++ -DFLUIDS_FUZZ=ON -DFLUIDS_BUILD_TESTS=OFF \
+      -DFLUIDS_BUILD_BENCH=OFF
+cmake --build fuzz-build -j "$jobs" --target solver_fuzz input_fuzz
+pids=()
+for target in solver input; do
+  mkdir -p "fuzz-build/corpus/$target"
+  "fuzz-build/tests/fuzz/${target}_fuzz" -max_total_time="$fuzz_seconds" -timeout=30 \
+      -max_len=4096 -print_final_stats=1 -artifact_prefix="fuzz-build/$target-" \
+      "fuzz-build/corpus/$target" \
+      "tests/fuzz/corpus/$target" > "fuzz-build/$target.log" 2>&1 &
+  pids+=($!)
+done
+status=0
+for k in 0 1; do
+  wait "${pids[$k]}" || status=1
+done
+for target in solver input; do
+  echo "${target}_fuzz: $(grep -E 'stat::number_of_executed_units' "fuzz-build/$target.log")"
+done
+if [ "$status" -ne 0 ]; then
+  tail -n 60 fuzz-build/solver.log fuzz-build/input.log
+  exit 1
+fi

@@ -139,6 +139,17 @@ inline void gather_pair(const float* base, vi index, vd& at, vd& next) {
 #endif
 }
 
+// x rounded toward zero, as a double; t is the same as an integer.
+inline vd whole(vd x, vi t) {
+#if LANES == 8
+    (void)t;
+    return _mm512_maskz_roundscale_pd(0xff, x, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
+#else
+    (void)x;
+    return __builtin_convertvector(t, vd);
+#endif
+}
+
 // Each lane clamped to [lo, hi]; NaN becomes lo. (max returns its second
 // operand when the first is NaN.)
 inline vd clamp(vd x, vd lo, vd hi) {
@@ -421,9 +432,9 @@ void advect(float* d, const float* d0, const float* U, const float* V, int edge_
             const vi j0 = __builtin_convertvector(y, vi);
             // x - i0 and 1 - s1 are exact in float (x >= 0.5 and i0 = floor
             // x), so computing them in double needs no rounding.
-            const vd s1 = x - __builtin_convertvector(i0, vd);
+            const vd s1 = x - whole(x, i0);
             const vd s0 = one - s1;
-            const vd t1 = y - __builtin_convertvector(j0, vd);
+            const vd t1 = y - whole(y, j0);
             const vd t0 = one - t1;
             const vi k = i0 + j0 * N;
             vd w00, w10, w01, w11;

@@ -216,7 +216,11 @@ Program::Program(const XServer& server, const std::string& executable,
     pid_ = spawn(argv, program_environment(server.display()), out_fd, err[1]);
     close(out[1]);
     close(err[1]);
-    out_thread_ = std::thread([this, fd = out[0]] { reader(fd, &out_); });
+    if (stdout_to == Stdout::BrokenPipe) {
+        close(out[0]);
+    } else {
+        out_thread_ = std::thread([this, fd = out[0]] { reader(fd, &out_); });
+    }
     err_thread_ = std::thread([this, fd = err[0]] { reader(fd, &err_); });
 
     // The window, by its title, once it is mapped; then give it the focus so

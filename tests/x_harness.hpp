@@ -55,9 +55,10 @@ struct Image {
 
 /// Where the program's standard output goes.
 enum class Stdout {
-    Collected,  ///< a pipe read by the harness (output() returns it)
-    Closed,     ///< descriptor 1 closed when the program starts
-    Full,       ///< /dev/full: every write fails with "no space left"
+    Collected,   ///< a pipe read by the harness (output() returns it)
+    Closed,      ///< descriptor 1 closed when the program starts
+    Full,        ///< /dev/full: every write fails with "no space left"
+    BrokenPipe,  ///< a pipe whose reading end is closed: writes raise SIGPIPE
 };
 
 /// The real `fluids` process on a display, with its output collected.

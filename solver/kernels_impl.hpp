@@ -193,10 +193,10 @@ inline void store_lanes(double* p, vd v, int first, int last) {
 // and several sweeps run interleaved in one pass over the field.
 //
 // The edge rule between sweeps is folded in: a ring cell is read only by the
-// interior cell next to it, in the same diagonal step that recomputes that
-// cell, so right after the step the ring cell takes the value the edge rule
-// would give it after this sweep. The corners are never read by a sweep; the
-// edge rule on the native field at the end sets them.
+// interior cell next to it, and what the edge rule puts there is that cell's
+// previous value (copy mode) or 0 (zero mode), which is substituted when the
+// cell is computed. The corners are never read by a sweep; the edge rule on
+// the native field at the end sets them and the ring.
 
 constexpr int SWEEPS = 20;
 
@@ -206,32 +206,11 @@ constexpr int SWEEPS = 20;
 constexpr int SWEEPS_PER_PASS = 5;
 static_assert(SWEEPS % SWEEPS_PER_PASS == 0);
 
-// Stores lane n of v at p + n.
-inline void store_lane(double* p, vd v, int n) {
-#if LANES == 8
-    _mm512_mask_storeu_pd(p, (__mmask8)(1u << n), v);
-#else
-    p[n] = v[n];
-#endif
-}
-
-// The edge rule for the ring cells next to diagonal d: its first interior
-// cell (i = lo) is lane lo - at of the vector first computed at i = at, its
-// last (i = hi) lane hi - at_last of last. The lanes are stored straight
-// into the ring cells, which sit at the same or the next position.
-inline void fold_edges(double* X, int d, int edge_mode, int lo, vd first, int at, int hi, vd last,
-                       int at_last) {
-    if (edge_mode != EDGE_COPY) first = last = vd{};
-    if (d <= 127) {
-        // (1, d - 1) -> (0, d - 1) and (d - 1, 1) -> (d - 1, 0).
-        store_lane(X + skew_row[d - 1] + at - 1, first, lo - at);
-        store_lane(X + skew_row[d - 1] + at_last, last, hi - at_last);
-    }
-    if (d >= 127) {
-        // (d - 126, 126) -> (d - 126, 127) and (126, d - 126) -> (127, d - 126).
-        store_lane(X + skew_row[d + 1] + at, first, lo - at);
-        store_lane(X + skew_row[d + 1] + at_last + 1, last, hi - at_last);
-    }
+// All bits set in lane n only.
+inline vl lane_is(int n) {
+    vl lanes;
+    for (int k = 0; k < W; ++k) lanes[k] = k;
+    return (vl)(lanes == n);
 }
 
 // Runs the 20 sweeps on X. general(im, ip, jm, jp, k) gives the new value of
@@ -242,6 +221,7 @@ inline void fold_edges(double* X, int d, int edge_mode, int lo, vd first, int at
 template <class General, class Plain>
 void run_sweeps(double* X, int edge_mode, const int* first_special, const int* last_special,
                 const General& general, const Plain& plain) {
+    const bool copy = edge_mode == EDGE_COPY;
     for (int pass = 0; pass < SWEEPS / SWEEPS_PER_PASS; ++pass) {
         for (int t = 2; t <= 252 + 2 * (SWEEPS_PER_PASS - 1); ++t) {
             for (int s = 0; s < SWEEPS_PER_PASS; ++s) {
@@ -258,45 +238,57 @@ void run_sweeps(double* X, int edge_mode, const int* first_special, const int* l
                     return cell(load(below + i - 1), load(above + i + 1), load(below + i),
                                 load(above + i), k0 + i);
                 };
-                // Aligned vectors; lanes outside lo .. hi are not stored. The
-                // end values for the edge rule are taken from the registers,
-                // not reloaded from the partial stores.
+                // The first sweep reads the ring as it was on entry. Later
+                // ones read what the edge rule made of the previous sweep:
+                // the ring cell next to (1, j) is (1, j)'s previous value in
+                // copy mode and 0 in zero mode, and so on for the other sides.
+                // That value is substituted for the ring neighbour of the
+                // diagonal's end cells, so the ring itself is never updated
+                // (the edge rule on the native field at the end sets it).
+                const bool edge_rule = pass > 0 || s > 0;
+                auto end_chunk = [&](const auto& cell, int i, bool has_lo, bool has_hi) {
+                    vd im = load(below + i - 1), ip = load(above + i + 1);
+                    vd jm = load(below + i), jp = load(above + i);
+                    if (edge_rule) {
+                        const vd ring = copy ? load(row + i) : vd{};
+                        if (has_lo) {
+                            // (1, d - 1) reads (0, d - 1); (d - 126, 126) reads (d - 126, 127).
+                            const vl m = lane_is(lo - i);
+                            if (d <= 127) im = select(m, ring, im);
+                            if (d >= 127) jp = select(m, ring, jp);
+                        }
+                        if (has_hi) {
+                            // (d - 1, 1) reads (d - 1, 0); (126, d - 126) reads (127, d - 126).
+                            const vl m = lane_is(hi - i);
+                            if (d <= 127) jm = select(m, ring, jm);
+                            if (d >= 127) ip = select(m, ring, ip);
+                        }
+                    }
+                    return cell(im, ip, jm, jp, k0 + i);
+                };
                 // Whether the vector at i reaches a special cell.
                 auto special = [&](int i) {
                     return i + W - 1 >= first_special[d] && i <= last_special[d];
                 };
-                int i = lo & -W;
-                vd r = special(i) ? chunk(general, i) : chunk(plain, i);
-                const vd first = r;
-                const int first_at = i;
-                if (i < lo || i + W - 1 > hi) {
-                    store_lanes(row + i, r, lo - i, hi < i + W - 1 ? hi - i : W - 1);
-                } else {
-                    store(row + i, r);
-                }
+                // Aligned vectors; lanes outside lo .. hi are not stored.
+                const int first_at = lo & -W;
+                const int last_at = hi & -W;
+                const bool one = first_at == last_at;
+                const vd r = special(first_at) ? end_chunk(general, first_at, true, one)
+                                               : end_chunk(plain, first_at, true, one);
+                store_lanes(row + first_at, r, lo - first_at, one ? hi - first_at : W - 1);
+                if (one) continue;
                 // Whole vectors: plain ones before and after those that
                 // reach a special cell.
                 const int special_from = first_special[d] & -W;
                 const int special_to = last_special[d];
-                for (i += W; i + W - 1 <= hi && i < special_from; i += W) {
-                    r = chunk(plain, i);
-                    store(row + i, r);
-                }
-                for (; i + W - 1 <= hi && i <= special_to; i += W) {
-                    r = chunk(general, i);
-                    store(row + i, r);
-                }
-                for (; i + W - 1 <= hi; i += W) {
-                    r = chunk(plain, i);
-                    store(row + i, r);
-                }
-                if (i <= hi) {
-                    r = special(i) ? chunk(general, i) : chunk(plain, i);
-                    store_lanes(row + i, r, 0, hi - i);
-                } else {
-                    i -= W;
-                }
-                fold_edges(X, d, edge_mode, lo, first, first_at, hi, r, i);
+                int i = first_at + W;
+                for (; i < last_at && i < special_from; i += W) store(row + i, chunk(plain, i));
+                for (; i < last_at && i <= special_to; i += W) store(row + i, chunk(general, i));
+                for (; i < last_at; i += W) store(row + i, chunk(plain, i));
+                const vd e = special(last_at) ? end_chunk(general, last_at, false, true)
+                                              : end_chunk(plain, last_at, false, true);
+                store_lanes(row + last_at, e, 0, hi - last_at);
             }
         }
     }

@@ -8,10 +8,10 @@
 // the cell (i, j) is at skew_row[i + j] + i and its neighbours are at
 //   (i - 1, j): skew_row[d - 1] + i - 1     (i + 1, j): skew_row[d + 1] + i + 1
 //   (i, j - 1): skew_row[d - 1] + i         (i, j + 1): skew_row[d + 1] + i
-// Ring cells are stored too. Rows start on 64-byte boundaries, so vectors at
-// positions that are multiples of the vector width are aligned, and the
-// padding around and between the rows absorbs vectors running past a
-// diagonal's ends.
+// Ring cells are stored too (the first sweep reads them). Rows start on
+// 64-byte boundaries, so vectors at positions that are multiples of the
+// vector width are aligned, and the padding around and between the rows
+// absorbs vectors running past a diagonal's ends.
 #pragma once
 
 #include <cstdint>

@@ -305,13 +305,13 @@ void to_skew(const float* x, double* s) {
     }
 }
 
-// Interior of the skewed array back into the native field.
+// Interior of the skewed array back into the native field. Cell (i, j) is
+// at skew_row[i + j] + i = SKEW_FRONT + SKEW_STRIDE j + (SKEW_STRIDE + 1) i.
 void from_skew(const double* s, float* x) {
     for (int j = 1; j <= GRID_INNER; ++j) {
-        for (int i = 1; i <= GRID_INNER; ++i) {
-            const int c = i + N * j;
-            x[c] = (float)s[skew_cell[c]];
-        }
+        const double* column = s + SKEW_FRONT + SKEW_STRIDE * j;
+        float* row = x + N * j;
+        for (int i = 1; i <= GRID_INNER; ++i) row[i] = (float)column[(SKEW_STRIDE + 1) * i];
     }
 }
 

@@ -44,7 +44,6 @@ bool in_step = false;
 }  // namespace
 
 const int* const skew_row = tables.row;
-const int* const skew_cell = tables.cell;
 
 alignas(64) double skew_iterate[SKEW_SIZE];
 alignas(64) double skew_rhs[SKEW_SIZE];

@@ -29,8 +29,6 @@ inline constexpr int SKEW_SIZE = SKEW_FRONT + SKEW_DIAGONALS * SKEW_STRIDE + 64;
 
 /// Offset of diagonal d (0 .. 254): cell (i, j) is at skew_row[i + j] + i.
 extern const int* const skew_row;
-/// Skewed position of each cell, by flat index i + 128 * j.
-extern const int* const skew_cell;
 
 /// Obstacle masks in the skewed layout: all bits set where the test holds.
 struct SkewMasks {

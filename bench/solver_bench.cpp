@@ -115,15 +115,21 @@ void reference_frame(benchmark::State& state) {
 
 int main(int argc, char** argv) {
     const std::string reference_name = "frame/reference";
+    // Medians of five runs each: the machine may be shared, and a ratio of
+    // single runs swings with whatever else is running.
     benchmark::RegisterBenchmark(reference_name.c_str(), reference_frame)
-        ->Unit(benchmark::kMicrosecond);
+        ->Unit(benchmark::kMicrosecond)
+        ->Repetitions(5)
+        ->ReportAggregatesOnly(true);
     std::vector<Isa> levels;
     for (Isa level : {Isa::sse2, Isa::avx2, Isa::avx512}) {
         if (static_cast<int>(level) > static_cast<int>(fluid::detail::best_isa())) continue;
         levels.push_back(level);
         const std::string name = std::string("frame/fast/") + fluid::detail::isa_name(level);
         benchmark::RegisterBenchmark(name.c_str(), fast_frame, level)
-            ->Unit(benchmark::kMicrosecond);
+            ->Unit(benchmark::kMicrosecond)
+            ->Repetitions(5)
+            ->ReportAggregatesOnly(true);
     }
     benchmark::Initialize(&argc, argv);
     // CPU time: steadier than wall time on a shared machine.

@@ -8,12 +8,19 @@ cd "$(dirname "$0")"
 mode=${1:-full}
 jobs=$(nproc)
 
+# The figures the hostile-input tests print: frames of the long run, events
+# of the input storm.
+figures() {
+  grep -hE '^(long run|storm): ' "$1/Testing/Temporary/LastTest.log" || true
+}
+
 ./scripts/install_deps.sh
 
 # 1. Release build: unit tests, window tests, equivalence tests.
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release
 cmake --build build -j "$jobs"
 ctest --test-dir build --output-on-failure -j "$jobs"
+figures build
 
 [ "$mode" = quick ] && exit 0
 
@@ -23,6 +30,7 @@ cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFLUIDS_SANITIZE=ON 
       -DFLUIDS_BUILD_BENCH=OFF
 cmake --build build-asan -j "$jobs"
 ctest --test-dir build-asan --output-on-failure -j "$jobs"
+figures build-asan
 
 # 3. Fuzzing with libFuzzer (clang): the solver on arbitrary field contents
 #    and the input handling on arbitrary event sequences, each for a bounded

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "fluid.hpp"
+#include "globals_copy.hpp"
 #include "kernels.hpp"
 #include "ratio_reporter.hpp"
 #include "reference_solver.hpp"
@@ -59,26 +60,10 @@ reference::State& scene() {
             fluid::step_density(fluid::diffusion_rate, fluid::time_step);
         }
         auto s = std::make_unique<reference::State>();
-        std::memcpy(s->u, fluid::u, sizeof s->u);
-        std::memcpy(s->v, fluid::v, sizeof s->v);
-        std::memcpy(s->u_src, fluid::u_src, sizeof s->u_src);
-        std::memcpy(s->v_src, fluid::v_src, sizeof s->v_src);
-        std::memcpy(s->density, fluid::density, sizeof s->density);
-        std::memcpy(s->density_src, fluid::density_src, sizeof s->density_src);
-        std::memcpy(s->obstacle, fluid::obstacle, sizeof s->obstacle);
+        test_support::save_globals(*s);
         return s;
     }();
     return *state;
-}
-
-void restore_globals(const reference::State& s) {
-    std::memcpy(fluid::u, s.u, sizeof s.u);
-    std::memcpy(fluid::v, s.v, sizeof s.v);
-    std::memcpy(fluid::u_src, s.u_src, sizeof s.u_src);
-    std::memcpy(fluid::v_src, s.v_src, sizeof s.v_src);
-    std::memcpy(fluid::density, s.density, sizeof s.density);
-    std::memcpy(fluid::density_src, s.density_src, sizeof s.density_src);
-    std::memcpy(fluid::obstacle, s.obstacle, sizeof s.obstacle);
 }
 
 void fast_frame(benchmark::State& state, Isa level) {
@@ -89,7 +74,7 @@ void fast_frame(benchmark::State& state, Isa level) {
     }
     for (auto _ : state) {
         state.PauseTiming();
-        restore_globals(start);
+        test_support::load_globals(start);
         state.ResumeTiming();
         fluid::step_velocity(fluid::time_step);
         fluid::step_density(fluid::diffusion_rate, fluid::time_step);

@@ -20,6 +20,7 @@
 
 #include "fluid.hpp"
 #include "viewer.hpp"
+#include "viewer_support.hpp"
 
 namespace {
 
@@ -170,28 +171,6 @@ TEST(FormatFixed6, MatchesPrintfWhereDecimalsRound) {
 
 // ---- The report -------------------------------------------------------------
 
-// Runs fn with file descriptor 1 on a temporary file and returns what it
-// wrote.
-template <typename Fn>
-std::string capture_stdout(Fn fn) {
-    std::fflush(stdout);
-    std::FILE* tmp = std::tmpfile();
-    if (tmp == nullptr) return "<no temporary file>";
-    const int saved = dup(1);
-    dup2(fileno(tmp), 1);
-    fn();
-    std::fflush(stdout);
-    dup2(saved, 1);
-    close(saved);
-    std::string text;
-    std::rewind(tmp);
-    char chunk[1 << 16];
-    std::size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, tmp)) > 0) text.append(chunk, n);
-    std::fclose(tmp);
-    return text;
-}
-
 void append_printf_field(std::string& text, const float* f) {
     char buf[64];
     for (int i = fluid::GRID_SIDE - 1; i >= 0; --i) {
@@ -265,7 +244,8 @@ TEST(Report, MatchesPrintfByteForByte) {
     for (std::uint32_t seed : {1u, 2u, 3u}) {
         fill_fields(seed);
         const float total = seed == 3u ? -NAN : 1234.5678f * (float)seed;
-        const std::string actual = capture_stdout([&] { fluid::print_report(total); });
+        const std::string actual =
+            test_support::capture_stdout([&] { fluid::print_report(total); });
         EXPECT_TRUE(same_text(printf_report(total), actual)) << "seed " << seed;
     }
 }
@@ -291,7 +271,7 @@ TEST(Report, WriteFailuresAreIgnored) {
     close(saved);
     std::clearerr(stdout);
 
-    const std::string actual = capture_stdout([] { fluid::print_report(3.0f); });
+    const std::string actual = test_support::capture_stdout([] { fluid::print_report(3.0f); });
     EXPECT_TRUE(same_text(printf_report(3.0f), actual));
 }
 

@@ -22,6 +22,7 @@
 #include "report_text.hpp"
 #include "test_support.hpp"
 #include "viewer.hpp"
+#include "viewer_support.hpp"
 
 namespace {
 
@@ -54,27 +55,6 @@ double seconds_budget() {
 #else
     return 180.0;
 #endif
-}
-
-// Runs fn with descriptor 1 on a temporary file; returns what it wrote.
-template <typename Fn>
-std::string capture_stdout(Fn fn) {
-    std::fflush(stdout);
-    std::FILE* tmp = std::tmpfile();
-    if (tmp == nullptr) return "<no temporary file>";
-    const int saved = dup(1);
-    dup2(fileno(tmp), 1);
-    fn();
-    std::fflush(stdout);
-    dup2(saved, 1);
-    close(saved);
-    std::string text;
-    std::rewind(tmp);
-    char chunk[1 << 16];
-    std::size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, tmp)) > 0) text.append(chunk, n);
-    std::fclose(tmp);
-    return text;
 }
 
 // Paints a wall with one press and a drag, then toggles cells all over the
@@ -127,7 +107,8 @@ void feed_sources() {
 ::testing::AssertionResult report_matches_printf(std::string* text) {
     auto state = std::make_unique<reference::State>();
     test_support::save_globals(*state);
-    *text = capture_stdout([] { fluid::print_report(fluid::sum_density(fluid::density)); });
+    *text = test_support::capture_stdout(
+        [] { fluid::print_report(fluid::sum_density(fluid::density)); });
     if (*text == report_text::report(*state)) return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << "the report differs from printf's text";
 }
@@ -149,12 +130,7 @@ bool is_nan(float x) {
 }
 
 TEST(LongRun, ObstacleSceneStaysDefinedAndReportsInfAndNanAsPrintf) {
-    fluid::clear_state();
-    fluid::window_width = 512;
-    fluid::window_height = 512;
-    fluid::update_cell_size();
-    fluid::simulate_on = 1;
-    fluid::dump_on = 0;
+    test_support::reset_viewer();
     paint_scene();
 
     const long target = frame_target();

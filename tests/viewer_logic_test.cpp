@@ -10,6 +10,7 @@
 #include "reference_solver.hpp"
 #include "test_support.hpp"
 #include "viewer.hpp"
+#include "viewer_support.hpp"
 
 namespace {
 
@@ -29,21 +30,8 @@ const ToggleKey toggle_keys[] = {
 class ViewerLogic : public ::testing::Test {
   protected:
     void SetUp() override {
-        fluid::clear_state();
-        fluid::window_width = 512;
-        fluid::window_height = 512;
-        fluid::update_cell_size();
-        fluid::simulate_on = 1;
-        fluid::step_requested = 0;
-        fluid::dump_on = 0;
-        fluid::show_obstacles = 1;
-        fluid::show_density = 1;
-        fluid::show_velocity = 0;
-        fluid::show_grid = 0;
-        fluid::paint_obstacles = 0;
-        fluid::pointer_x = fluid::pointer_y = 0;
-        fluid::prev_pointer_x = fluid::prev_pointer_y = 0;
-        fluid::button_state = 1;
+        test_support::reset_viewer();
+        fluid::button_state = 1;  // as after a release
     }
 
     static std::vector<int> toggles() {

@@ -16,6 +16,7 @@
 
 #include "fluid.hpp"
 #include "viewer.hpp"
+#include "viewer_support.hpp"
 
 namespace {
 
@@ -42,27 +43,6 @@ class Reader {
     std::size_t size_;
     std::size_t at_ = 0;
 };
-
-// The state at start-up, before the first input event.
-void reset_viewer() {
-    fluid::clear_state();
-    fluid::window_width = 512;
-    fluid::window_height = 512;
-    fluid::update_cell_size();
-    fluid::simulate_on = 1;
-    fluid::step_requested = 0;
-    fluid::dump_on = 0;
-    fluid::show_obstacles = 1;
-    fluid::show_density = 1;
-    fluid::show_velocity = 0;
-    fluid::show_grid = 0;
-    fluid::paint_obstacles = 0;
-    fluid::total_density = 0.0f;
-    fluid::pointer_x = fluid::pointer_y = 0;
-    fluid::prev_pointer_x = fluid::prev_pointer_y = 0;
-    fluid::button_state = 0;
-    fluid::last_painted_col = fluid::last_painted_row = 0;
-}
 
 void check(bool ok) {
     if (!ok) __builtin_trap();
@@ -111,7 +91,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    reset_viewer();
+    test_support::reset_viewer();
     Reader in(data, size);
     // A frame runs the whole solver; one per input keeps the fuzzer fast.
     int frames_left = 1;

@@ -55,16 +55,6 @@ inline void store(double* p, vd v) {
     std::memcpy(p, &v, sizeof v);
 }
 
-// W floats widened to double (exact).
-inline vd load_float(const float* p) {
-#if LANES == 8
-    return _mm512_maskz_cvtps_pd(0xff, _mm256_loadu_ps(p));
-#else
-    vf f;
-    std::memcpy(&f, p, sizeof f);
-    return __builtin_convertvector(f, vd);
-#endif
-}
 
 // Each lane rounded to float, as a float.
 inline vf narrow(vd x) {
@@ -80,6 +70,12 @@ inline vd widen(vf x) {
 #else
     return __builtin_convertvector(x, vd);
 #endif
+}
+// W floats widened to double (exact).
+inline vd load_float(const float* p) {
+    vf f;
+    std::memcpy(&f, p, sizeof f);
+    return widen(f);
 }
 // Each lane rounded to float precision and kept as a double.
 inline vd to_float(vd x) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "server_test.hpp"
 #include "x_harness.hpp"
 
 namespace {
@@ -16,25 +17,15 @@ using xharness::Image;
 using xharness::Program;
 using xharness::Stdout;
 
-class HostileWindowTest : public ::testing::Test {
+class HostileWindowTest : public xharness::ServerTest {
   protected:
-    static void SetUpTestSuite() { server = new xharness::XServer(); }
-    static void TearDownTestSuite() {
-        delete server;
-        server = nullptr;
-    }
-
     // Escape must end the program with status 0 and nothing on stderr.
     void quit_cleanly(Program& program) {
         program.key("Escape");
         EXPECT_EQ(program.wait_exit(std::chrono::seconds(120)), 0);
         EXPECT_EQ(program.errors(), "") << "the program wrote to its error output";
     }
-
-    static xharness::XServer* server;
 };
-
-xharness::XServer* HostileWindowTest::server = nullptr;
 
 // ---- Input storm ------------------------------------------------------------
 

@@ -10,6 +10,7 @@
 
 #include "reference_solver.hpp"
 #include "report_text.hpp"
+#include "server_test.hpp"
 #include "x_harness.hpp"
 
 namespace {
@@ -63,14 +64,8 @@ class Mirror {
     std::unique_ptr<reference::State> s;
 };
 
-class WindowTest : public ::testing::Test {
+class WindowTest : public xharness::ServerTest {
   protected:
-    static void SetUpTestSuite() { server = new xharness::XServer(); }
-    static void TearDownTestSuite() {
-        delete server;
-        server = nullptr;
-    }
-
     void SetUp() override { program = std::make_unique<Program>(*server, xharness::fluids_path()); }
 
     void TearDown() override {
@@ -121,11 +116,8 @@ class WindowTest : public ::testing::Test {
         EXPECT_EQ(program->wait_exit(), 0);
     }
 
-    static xharness::XServer* server;
     std::unique_ptr<Program> program;
 };
-
-xharness::XServer* WindowTest::server = nullptr;
 
 // ---- Reports --------------------------------------------------------------
 

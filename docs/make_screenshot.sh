@@ -1,10 +1,15 @@
 #!/usr/bin/env bash
 # Makes docs/screenshot.png: the simulator on a private Xvfb, with a painted
-# wall, density sources and a stir, photographed after a few seconds.
-# Needs a built tree (./run.sh or ./test.sh) and ImageMagick's import.
+# wall, density sources and a stir, photographed after a few seconds; and
+# the program's icon docs/fluids-128.png, the wall and the plume below it cut
+# from that picture and scaled to 128 by 128 pixels.
+# Needs a built tree (./run.sh or ./test.sh) and ImageMagick's import and
+# convert.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-command -v import >/dev/null || { echo "needs ImageMagick (apt-get install imagemagick)" >&2; exit 1; }
+for tool in import convert; do
+  command -v "$tool" >/dev/null || { echo "needs ImageMagick (apt-get install imagemagick)" >&2; exit 1; }
+done
 [ -x build/viewer/fluids ] || { echo "build first: ./run.sh or ./test.sh" >&2; exit 1; }
 
 exec 3< <(Xvfb -displayfd 1 -screen 0 800x600x24 -nolisten tcp 2>/dev/null)
@@ -30,4 +35,5 @@ for k in $(seq 1 12); do
     mouseup 1
 done
 import -window "$window" docs/screenshot.png
-echo "wrote docs/screenshot.png"
+convert docs/screenshot.png -crop 320x320+90+192 +repage -resize 128x128 -strip docs/fluids-128.png
+echo "wrote docs/screenshot.png and docs/fluids-128.png"

@@ -4,7 +4,10 @@
 
 #include <climits>
 #include <cstring>
+#include <fstream>
 #include <memory>
+#include <set>
+#include <string>
 
 #include "fluid.hpp"
 #include "reference_solver.hpp"
@@ -96,6 +99,40 @@ TEST_F(ViewerLogic, UnknownKeysChangeNothing) {
     EXPECT_TRUE(fluid::keyboard_command('S'));  // case matters
     EXPECT_EQ(toggles(), before);
     EXPECT_TRUE(fields_zero());
+}
+
+// The manual page's KEYS section lists exactly the keys that do something,
+// so that the two cannot drift apart. Each tag there is a ".B key" line
+// after ".TP".
+TEST_F(ViewerLogic, ManualPageListsExactlyTheKeysThatAct) {
+    std::ifstream page(FLUIDS_MAN_PAGE);
+    ASSERT_TRUE(page) << "cannot read " FLUIDS_MAN_PAGE;
+    std::set<std::string> listed;
+    bool in_keys = false;
+    for (std::string line, prev; std::getline(page, line); prev = line) {
+        if (line.rfind(".SH ", 0) == 0) {
+            in_keys = line == ".SH KEYS";
+        } else if (in_keys && prev == ".TP" && line.rfind(".B ", 0) == 0) {
+            listed.insert(line.substr(3));
+        }
+    }
+
+    std::set<std::string> acting;
+    auto before = std::make_unique<reference::State>();
+    auto after = std::make_unique<reference::State>();
+    for (int key = 0; key < 256; ++key) {
+        test_support::reset_viewer();
+        fluid::density[cell_index(5, 5)] = 1.0f;  // so that a reset changes something
+        test_support::save_globals(*before);
+        const auto flags = toggles();
+        const bool quits = !fluid::keyboard_command((unsigned char)key);
+        test_support::save_globals(*after);
+        if (quits || toggles() != flags || !test_support::same_state(*before, *after)) {
+            acting.insert(key == 27 ? "Escape" : key == ' ' ? "space" : std::string(1, (char)key));
+        }
+    }
+    EXPECT_EQ(acting, listed);
+    EXPECT_EQ(acting.size(), 11u);
 }
 
 TEST_F(ViewerLogic, FillSourceIsAssignedAtTheBottomMiddleCell) {

@@ -21,6 +21,8 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=Release
 cmake --build build -j "$jobs"
 ctest --test-dir build --output-on-failure -j "$jobs"
 figures build
+# The Debian package of that build, checked unpacked, never installed.
+./scripts/check_package.sh build
 
 [ "$mode" = quick ] && exit 0
 

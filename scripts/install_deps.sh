@@ -9,6 +9,7 @@ packages=(
   freeglut3-dev libgl1-mesa-dev libgl1-mesa-dri libglu1-mesa-dev libx11-dev
   xvfb xdotool x11-utils xauth
   clang libclang-rt-14-dev
+  dpkg-dev file desktop-file-utils mandoc
 )
 
 missing=()

@@ -198,7 +198,8 @@ int count_of(const std::string& text, const std::string& needle) {
 }
 
 std::string fluids_path() {
-    return FLUIDS_EXECUTABLE;
+    const char* other = std::getenv("FLUIDS_UNDER_TEST");
+    return other != nullptr && *other != '\0' ? other : FLUIDS_EXECUTABLE;
 }
 
 Program::Program(const XServer& server, const std::string& executable,
@@ -234,7 +235,12 @@ Program::Program(const XServer& server, const std::string& executable,
         if (!ids.empty()) window_ = std::stoul(ids);
         if (window_ == 0) std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
-    if (window_ == 0) throw std::runtime_error("the fluids window did not appear");
+    if (window_ == 0) {
+        // A throwing constructor runs no destructor: end the program and join
+        // its output readers here (a joinable thread would abort the tests).
+        wait_exit(std::chrono::milliseconds(0));
+        throw std::runtime_error("the window of " + executable + " did not appear: " + err_);
+    }
     // Without a window manager the window keeps GLUT's default position
     // (-1, -1), partly off the screen, where it cannot be read back.
     xdotool({"windowmove", "--sync", std::to_string(window_), "0", "0"});

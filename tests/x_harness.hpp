@@ -137,7 +137,9 @@ class Program {
 /// Counts non-overlapping occurrences of `needle` in `text`.
 int count_of(const std::string& text, const std::string& needle);
 
-/// Path of the fluids executable under test (set by CMake).
+/// Path of the fluids executable under test: the environment variable
+/// FLUIDS_UNDER_TEST when it is set (for example the program unpacked from
+/// the Debian package), else the one of the build tree (set by CMake).
 std::string fluids_path();
 
 }  // namespace xharness

@@ -107,7 +107,7 @@ int main(int argc, char** argv) {
         ->Repetitions(5)
         ->ReportAggregatesOnly(true);
     std::vector<Isa> levels;
-    for (Isa level : {Isa::sse2, Isa::avx2, Isa::avx512}) {
+    for (Isa level : {Isa::portable, Isa::sse2, Isa::avx2, Isa::avx512}) {
         if (static_cast<int>(level) > static_cast<int>(fluid::detail::best_isa())) continue;
         levels.push_back(level);
         const std::string name = std::string("frame/fast/") + fluid::detail::isa_name(level);

@@ -10,7 +10,9 @@ set(CMAKE_C_COMPILER aarch64-linux-gnu-gcc)
 set(CMAKE_CXX_COMPILER aarch64-linux-gnu-g++)
 
 # Libraries and headers of the target only; programs of the build machine.
-set(CMAKE_FIND_ROOT_PATH /usr/aarch64-linux-gnu)
+# Add / (-DCMAKE_FIND_ROOT_PATH=/) to find arm64 packages installed through
+# multiarch (freeglut3-dev:arm64 and so on) for the window program.
+list(APPEND CMAKE_FIND_ROOT_PATH /usr/aarch64-linux-gnu)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs the whole test suite through CTest.
 #
-#   ./test.sh          release build and sanitized build, every test
+#   ./test.sh          release, sanitized and arm64 (emulated) builds, every test
 #   ./test.sh quick    release build only
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -34,7 +34,10 @@ cmake --build build-asan -j "$jobs"
 ctest --test-dir build-asan --output-on-failure -j "$jobs"
 figures build-asan
 
-# 3. Fuzzing with libFuzzer (clang): the solver on arbitrary field contents
+# 3. arm64: the solver and the display-free tests cross-built, under qemu.
+./scripts/test_cross.sh
+
+# 4. Fuzzing with libFuzzer (clang): the solver on arbitrary field contents
 #    and the input handling on arbitrary event sequences, each for a bounded
 #    time, both at once. The seed corpus in tests/fuzz/corpus is only read;
 #    what the fuzzers find goes to the build directory.

@@ -1,12 +1,15 @@
 // solver_bench.cpp - one simulated frame (step_velocity + step_density) of
 // the vectorised solver at each instruction-set level against the literal
-// reference kernels, on the same seeded scene with obstacles and sources.
+// reference kernels, on two seeded scenes with sources: a few walls and
+// blocks ("frame"), and 1200 obstacle cells painted in strokes spread over
+// the grid as a user paints them ("painted").
 //
 // Every iteration starts from the same developed state (restored outside the
 // timed region), so all runs time the same work. After the runs the
 // reference/fast ratios are printed; speed never fails a run.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -25,19 +28,44 @@ namespace {
 using fluid::cell_index;
 using fluid::detail::Isa;
 
+// Strokes of a wandering pointer, each cell painted once, until `cells`
+// obstacle cells are set.
+void paint_strokes(std::mt19937& rng, int cells) {
+    std::uniform_int_distribution<int> start(1, 126), length(10, 60), turn(-1, 1);
+    int painted = 0;
+    while (painted < cells) {
+        int i = start(rng), j = start(rng);
+        int di = turn(rng), dj = di == 0 ? 1 : turn(rng);
+        for (int n = length(rng); n > 0 && painted < cells; --n) {
+            int& c = fluid::obstacle[cell_index(i, j)];
+            if (c == 0) ++painted;
+            c = 1;
+            if (rng() % 4 == 0) (rng() % 2 != 0 ? di : dj) = turn(rng);
+            i = std::clamp(i + di, 1, 126);
+            j = std::clamp(j + dj, 1, 126);
+        }
+    }
+}
+
 // The developed scene every iteration starts from.
-reference::State& scene() {
-    static const std::unique_ptr<reference::State> state = [] {
+reference::State& scene(bool painted) {
+    static std::unique_ptr<reference::State> states[2];
+    std::unique_ptr<reference::State>& state = states[painted];
+    if (!state) {
         fluid::clear_state();
         std::mt19937 rng(20240611u);
         std::uniform_int_distribution<int> cell(8, 119);
-        // Two painted walls and a dozen seeded solid blocks.
-        for (int i = 20; i <= 100; ++i) fluid::obstacle[cell_index(i, 70)] = 1;
-        for (int j = 30; j <= 60; ++j) fluid::obstacle[cell_index(90, j)] = 1;
-        for (int b = 0; b < 12; ++b) {
-            const int i0 = cell(rng), j0 = cell(rng);
-            for (int j = j0; j < j0 + 4; ++j) {
-                for (int i = i0; i < i0 + 4; ++i) fluid::obstacle[cell_index(i, j)] = 1;
+        if (painted) {
+            paint_strokes(rng, 1200);
+        } else {
+            // Two painted walls and a dozen seeded solid blocks.
+            for (int i = 20; i <= 100; ++i) fluid::obstacle[cell_index(i, 70)] = 1;
+            for (int j = 30; j <= 60; ++j) fluid::obstacle[cell_index(90, j)] = 1;
+            for (int b = 0; b < 12; ++b) {
+                const int i0 = cell(rng), j0 = cell(rng);
+                for (int j = j0; j < j0 + 4; ++j) {
+                    for (int i = i0; i < i0 + 4; ++i) fluid::obstacle[cell_index(i, j)] = 1;
+                }
             }
         }
         // Density sources with pushes and a stirring column.
@@ -59,15 +87,14 @@ reference::State& scene() {
             fluid::step_velocity(fluid::time_step);
             fluid::step_density(fluid::diffusion_rate, fluid::time_step);
         }
-        auto s = std::make_unique<reference::State>();
-        test_support::save_globals(*s);
-        return s;
-    }();
+        state = std::make_unique<reference::State>();
+        test_support::save_globals(*state);
+    }
     return *state;
 }
 
-void fast_frame(benchmark::State& state, Isa level) {
-    const reference::State& start = scene();
+void fast_frame(benchmark::State& state, bool painted, Isa level) {
+    const reference::State& start = scene(painted);
     if (fluid::detail::force_isa(level) != level) {
         state.SkipWithError("instruction set not supported by this CPU");
         return;
@@ -83,8 +110,8 @@ void fast_frame(benchmark::State& state, Isa level) {
     fluid::detail::force_isa(fluid::detail::best_isa());
 }
 
-void reference_frame(benchmark::State& state) {
-    const reference::State& start = scene();
+void reference_frame(benchmark::State& state, bool painted) {
+    const reference::State& start = scene(painted);
     auto s = std::make_unique<reference::State>();
     for (auto _ : state) {
         state.PauseTiming();
@@ -99,32 +126,40 @@ void reference_frame(benchmark::State& state) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::string reference_name = "frame/reference";
     // Medians of five runs each: the machine may be shared, and a ratio of
     // single runs swings with whatever else is running.
-    benchmark::RegisterBenchmark(reference_name.c_str(), reference_frame)
-        ->Unit(benchmark::kMicrosecond)
-        ->Repetitions(5)
-        ->ReportAggregatesOnly(true);
     std::vector<Isa> levels;
-    for (Isa level : {Isa::sse2, Isa::avx2, Isa::avx512}) {
-        if (static_cast<int>(level) > static_cast<int>(fluid::detail::best_isa())) continue;
-        levels.push_back(level);
-        const std::string name = std::string("frame/fast/") + fluid::detail::isa_name(level);
-        benchmark::RegisterBenchmark(name.c_str(), fast_frame, level)
+    for (Isa level : {Isa::portable, Isa::sse2, Isa::avx2, Isa::avx512}) {
+        if (static_cast<int>(level) <= static_cast<int>(fluid::detail::best_isa())) {
+            levels.push_back(level);
+        }
+    }
+    for (const char* kind : {"frame", "painted"}) {
+        const bool painted = kind[0] == 'p';
+        benchmark::RegisterBenchmark((std::string(kind) + "/reference").c_str(), reference_frame,
+                                     painted)
             ->Unit(benchmark::kMicrosecond)
             ->Repetitions(5)
             ->ReportAggregatesOnly(true);
+        for (Isa level : levels) {
+            const std::string name = std::string(kind) + "/fast/" + fluid::detail::isa_name(level);
+            benchmark::RegisterBenchmark(name.c_str(), fast_frame, painted, level)
+                ->Unit(benchmark::kMicrosecond)
+                ->Repetitions(5)
+                ->ReportAggregatesOnly(true);
+        }
     }
     benchmark::Initialize(&argc, argv);
     // CPU time: steadier than wall time on a shared machine.
     bench::RatioReporter reporter(bench::RatioReporter::Clock::cpu);
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
-    for (Isa level : levels) {
-        const std::string label = std::string("speed-up ") + fluid::detail::isa_name(level);
-        reporter.print_ratio(label.c_str(), reference_name,
-                             std::string("frame/fast/") + fluid::detail::isa_name(level));
+    for (const std::string kind : {"frame", "painted"}) {
+        for (Isa level : levels) {
+            const std::string label = "speed-up " + kind + " " + fluid::detail::isa_name(level);
+            reporter.print_ratio(label.c_str(), kind + "/reference",
+                                 kind + "/fast/" + fluid::detail::isa_name(level));
+        }
     }
     return 0;
 }

@@ -12,6 +12,15 @@ packages=(
   dpkg-dev file desktop-file-utils mandoc
 )
 
+# "install_deps.sh cross": instead, what the emulated arm64 tests need (the
+# cross compilers, which bring the target's C library through their
+# recommends, and qemu-user).
+install_options=(--no-install-recommends)
+if [ "${1:-}" = cross ]; then
+  packages=(crossbuild-essential-arm64 qemu-user)
+  install_options=()
+fi
+
 missing=()
 for p in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
@@ -31,4 +40,4 @@ else
 fi
 export DEBIAN_FRONTEND=noninteractive
 "${as_root[@]}" apt-get update -qq
-"${as_root[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+"${as_root[@]}" apt-get install -y -qq "${install_options[@]}" "${missing[@]}"

@@ -1,4 +1,6 @@
-// dispatch.cpp - picks the kernel set for the CPU at run time.
+// dispatch.cpp - picks the kernel set for the CPU at run time. On x86-64 the
+// widest of SSE2, AVX2 and AVX-512F the CPU supports; elsewhere the portable
+// set, the only one built.
 #include "kernels.hpp"
 
 namespace fluid::detail {
@@ -6,22 +8,30 @@ namespace fluid::detail {
 namespace {
 
 Isa detect() {
+#if FLUIDS_X86_KERNELS
     __builtin_cpu_init();
     if (__builtin_cpu_supports("avx512f")) return Isa::avx512;
     if (__builtin_cpu_supports("avx2")) return Isa::avx2;
     return Isa::sse2;
+#else
+    return Isa::portable;
+#endif
 }
 
 const KernelSet* set_for(Isa level) {
     switch (level) {
+#if FLUIDS_X86_KERNELS
         case Isa::avx512:
             return &kernels_avx512;
         case Isa::avx2:
             return &kernels_avx2;
         case Isa::sse2:
+            return &kernels_sse2;
+#endif
+        default:
             break;
     }
-    return &kernels_sse2;
+    return &kernels_portable;
 }
 
 Isa& current() {
@@ -56,9 +66,11 @@ const char* isa_name(Isa level) {
         case Isa::avx2:
             return "avx2";
         case Isa::sse2:
+            return "sse2";
+        case Isa::portable:
             break;
     }
-    return "sse2";
+    return "portable";
 }
 
 }  // namespace fluid::detail

@@ -4,8 +4,16 @@
 
 namespace fluid::detail {
 
-/// Instruction-set levels with a kernel set, lowest first.
-enum class Isa { sse2 = 0, avx2 = 1, avx512 = 2 };
+/// Instruction-set levels with a kernel set, lowest first. Every build has
+/// the portable set; the others exist on x86-64 only.
+enum class Isa { portable = 0, sse2 = 1, avx2 = 2, avx512 = 3 };
+
+/// Whether this build has the x86-64 kernel sets and their run-time choice.
+#if defined(__x86_64__)
+#define FLUIDS_X86_KERNELS 1
+#else
+#define FLUIDS_X86_KERNELS 0
+#endif
 
 /// One implementation of the heavy kernels for one instruction-set level.
 struct KernelSet {
@@ -20,12 +28,21 @@ struct KernelSet {
     void (*project)(float* U, float* V, float* P, float* DIV);
 };
 
+/// Kernel set in plain vector code, for any architecture.
+extern const KernelSet kernels_portable;
+#if FLUIDS_X86_KERNELS
 /// Kernel set built for SSE2 (every x86-64 CPU).
 extern const KernelSet kernels_sse2;
 /// Kernel set built for AVX2.
 extern const KernelSet kernels_avx2;
 /// Kernel set built for AVX-512F.
 extern const KernelSet kernels_avx512;
+
+/// num / den for den in (1, 1e300) as the AVX-512 diffusion computes it
+/// (through the reciprocal where that gives the same float); only for tests
+/// on CPUs with AVX-512F.
+double avx512_quotient(double num, double den);
+#endif
 
 /// The highest level this CPU and OS support.
 Isa best_isa();
@@ -36,13 +53,8 @@ Isa active_isa();
 Isa force_isa(Isa level);
 /// The kernel set of the level in use.
 const KernelSet& kernels();
-/// Short name of a level ("sse2", "avx2", "avx512").
+/// Short name of a level ("portable", "sse2", "avx2", "avx512").
 const char* isa_name(Isa level);
-
-/// num / den for den in (1, 1e300) as the AVX-512 diffusion computes it
-/// (through the reciprocal where that gives the same float); only for tests
-/// on CPUs with AVX-512F.
-double avx512_quotient(double num, double den);
 
 /// Rate-0 diffusion without sweeping, exact where it applies; returns false
 /// (leaving x untouched) when the state needs the full sweeps.

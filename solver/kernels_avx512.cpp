@@ -1,6 +1,7 @@
 // kernels_avx512.cpp - the kernel set built for AVX-512F, 8 doubles per vector.
 #define LANES 8
 #define KERNEL_NAMESPACE avx512
+#define KERNEL_X86 1
 #include "kernels_impl.hpp"
 
 namespace fluid::detail {

@@ -4,7 +4,11 @@
 // Include only from a kernels_<level>.cpp file, which defines LANES and
 // KERNEL_NAMESPACE and builds with that level's compiler flags; everything
 // here lives in that namespace so no code compiled for one level is ever
-// linked into another.
+// linked into another. The x86-64 levels also define KERNEL_X86, which lets
+// a few helpers use the instructions of their level; without it (the
+// portable set, built on every architecture) the same helpers are written
+// in plain vector code that any target's compiler maps to its own vector
+// unit or to scalar code.
 //
 // Bit-identity with the literal kernels rests on three rules: every
 // operation is the same IEEE operation on the same operands in the same order
@@ -13,7 +17,13 @@
 // literal code stores to a float is rounded to float at that point
 // (to_float); and every Gauss-Seidel update sees exactly the neighbour values
 // the ascending in-place sweep would see.
+#if defined(KERNEL_X86)
 #include <immintrin.h>
+#define X86_LANES LANES
+#else
+// No level-specific instructions: every helper takes its generic form.
+#define X86_LANES 0
+#endif
 
 #include <cstdint>
 #include <cstring>
@@ -55,17 +65,16 @@ inline void store(double* p, vd v) {
     std::memcpy(p, &v, sizeof v);
 }
 
-
 // Each lane rounded to float, as a float.
 inline vf narrow(vd x) {
-#if LANES == 8
+#if X86_LANES == 8
     return _mm512_maskz_cvtpd_ps(0xff, x);
 #else
     return __builtin_convertvector(x, vf);
 #endif
 }
 inline vd widen(vf x) {
-#if LANES == 8
+#if X86_LANES == 8
     return _mm512_maskz_cvtps_pd(0xff, x);
 #else
     return __builtin_convertvector(x, vd);
@@ -110,14 +119,14 @@ inline vl towards(vd value, vl below, vl above) {
 // d0 at W flat indices k and at k + 1, widened to double. The two floats
 // are adjacent, so one 8-byte gather fetches both.
 inline void gather_pair(const float* base, vi index, vd& at, vd& next) {
-#if LANES == 8
+#if X86_LANES == 8
     // (The masked forms avoid reading undefined registers.)
     const __m512i pairs =
         _mm512_mask_i32gather_epi64(_mm512_setzero_si512(), 0xff, (__m256i)index, base, 4);
     at = _mm512_maskz_cvtps_pd(0xff, (__m256)_mm512_maskz_cvtepi64_epi32(0xff, pairs));
     next = _mm512_maskz_cvtps_pd(
         0xff, (__m256)_mm512_maskz_cvtepi64_epi32(0xff, _mm512_maskz_srli_epi64(0xff, pairs, 32)));
-#elif defined(__AVX2__)
+#elif X86_LANES == 4 && defined(__AVX2__)
     const __m256i pairs =
         _mm256_i32gather_epi64((const long long*)(const void*)base, (__m128i)index, 4);
     const __m256i split =
@@ -137,7 +146,7 @@ inline void gather_pair(const float* base, vi index, vd& at, vd& next) {
 
 // x rounded toward zero, as a double; t is the same as an integer.
 inline vd whole(vd x, vi t) {
-#if LANES == 8
+#if X86_LANES == 8
     (void)t;
     return _mm512_maskz_roundscale_pd(0xff, x, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
 #else
@@ -146,15 +155,20 @@ inline vd whole(vd x, vi t) {
 #endif
 }
 
-// Each lane clamped to [lo, hi]; NaN becomes lo. (max returns its second
-// operand when the first is NaN.)
+// Each lane clamped to [lo, hi]; NaN and -inf become lo, +inf becomes hi.
+// (The x86 max returns its second operand when the first is NaN; the generic
+// form says the same with comparisons, which are false for NaN, since other
+// targets' min and max instructions return NaN or the other operand.)
 inline vd clamp(vd x, vd lo, vd hi) {
-#if LANES == 8
+#if X86_LANES == 8
     return _mm512_maskz_min_pd(0xff, _mm512_maskz_max_pd(0xff, x, lo), hi);
-#elif LANES == 4
+#elif X86_LANES == 4
     return _mm256_min_pd(_mm256_max_pd(x, lo), hi);
-#else
+#elif X86_LANES == 2
     return _mm_min_pd(_mm_max_pd(x, lo), hi);
+#else
+    const vd above_lo = select((vl)(x >= lo), x, lo);
+    return select((vl)(above_lo <= hi), above_lo, hi);
 #endif
 }
 
@@ -167,9 +181,9 @@ inline vd lane_numbers() {
 // Stores lanes first .. last of v (0 <= first <= last < W), leaving the
 // others.
 inline void store_lanes(double* p, vd v, int first, int last) {
-#if LANES == 8
+#if X86_LANES == 8
     _mm512_mask_storeu_pd(p, (__mmask8)((2u << last) - (1u << first)), v);
-#elif defined(__AVX2__)
+#elif X86_LANES == 4 && defined(__AVX2__)
     const __m256i lanes = _mm256_set_epi64x(3, 2, 1, 0);
     const __m256i keep = _mm256_and_si256(_mm256_cmpgt_epi64(lanes, _mm256_set1_epi64x(first - 1)),
                                           _mm256_cmpgt_epi64(_mm256_set1_epi64x(last + 1), lanes));
@@ -328,7 +342,7 @@ enum class Division {
     reciprocal,  // multiplication by 1 / denominator where that rounds the same
 };
 
-#if LANES == 8
+#if X86_LANES == 8
 // num / den, for den in (1, 1e300), with the reciprocal r = 1 / den. The
 // product num * r lies within 3 double ulps of the quotient, so both round to
 // the same float unless a float rounding boundary (a midpoint between two
@@ -368,7 +382,7 @@ void diffuse_sweeps(const float* x0, float* x, int edge_mode, float a) {
         const vd sum = ((im + ip) + jm) + jp;
         vd value = load(B + k) + da * sum;
         if (division == Division::exact) value = value / denominator;
-#if LANES == 8
+#if X86_LANES == 8
         if (division == Division::reciprocal)
             value = divide_for_float(value, denominator, reciprocal);
 #endif
@@ -389,7 +403,7 @@ void diffuse(const float* x0, float* x, int edge_mode, float a) {
     if (den == 1.0) {
         // Division by exactly 1 changes nothing, NaN and signed zeros included.
         diffuse_sweeps<Division::none>(x0, x, edge_mode, a);
-    } else if (LANES == 8 && den > 1.0 && den < 1.0e300) {
+    } else if (X86_LANES == 8 && den > 1.0 && den < 1.0e300) {
         diffuse_sweeps<Division::reciprocal>(x0, x, edge_mode, a);
     } else {
         diffuse_sweeps<Division::exact>(x0, x, edge_mode, a);

@@ -38,6 +38,7 @@ class Render : public ::testing::Test {
         glutInitWindowSize(512, 512);
         glutCreateWindow("Compute Stable Fluids");
         fluid::build_cell_quad();
+        fluid::init_fast_drawing();
         glutDisplayFunc([] { shown = true; });
         glutReshapeFunc(fluid::on_reshape);
         // Drawing starts once the window is on the screen and GLUT has run
@@ -115,8 +116,8 @@ void random_scene(std::uint32_t seed) {
     fluid::clear_state();
     for (int k = 0; k < fluid::FIELD_SIZE; ++k) {
         fluid::density[k] = unit(rng) < 0.1 ? specials[rng() % 9] : value(rng);
-        fluid::u[k] = value(rng);
-        fluid::v[k] = value(rng);
+        fluid::u[k] = unit(rng) < 0.05 ? specials[rng() % 9] : value(rng);
+        fluid::v[k] = unit(rng) < 0.05 ? specials[rng() % 9] : value(rng);
     }
     for (int j = 1; j <= 126; ++j) {
         for (int i = 1; i <= 126; ++i) fluid::obstacle[cell_index(i, j)] = unit(rng) < 0.15;
@@ -165,6 +166,41 @@ TEST_F(Render, BatchedCellsAreThePerCellPicture) {
         }
     }
     fluid::show_obstacles = fluid::show_density = 1;
+    resize(512, 512);
+}
+
+// The few-primitive drawing, which leaves cells under one pixel to the
+// per-cell sequence.
+void draw_fast() {
+    if (fluid::draw_cells_fast()) return;
+    ASSERT_EQ(fluid::cell_px, 0.0f);
+    fluid::draw_cells_per_cell();
+}
+
+TEST_F(Render, FastDrawingIsThePerCellPictureInEveryLayerCombination) {
+    ASSERT_TRUE(fluid::fast_drawing);
+    // Cells of 4, 7, 1 and 0 pixels; each size is first drawn right after
+    // a frame of the one before.
+    const std::pair<int, int> sizes[] = {{512, 512}, {900, 300}, {130, 140}, {100, 100}};
+    std::uint32_t seed = 100;
+    for (auto [w, h] : sizes) {
+        resize(w, h);
+        for (int layers = 0; layers < 16; ++layers) {
+            for (int n = 0; n < 2; ++n, ++seed) {
+                random_scene(seed);
+                fluid::show_obstacles = layers & 1;
+                fluid::show_density = layers >> 1 & 1;
+                fluid::show_velocity = layers >> 2 & 1;
+                fluid::show_grid = layers >> 3 & 1;
+                const auto expected = picture(fluid::draw_cells_per_cell);
+                const auto fast = picture(draw_fast);
+                ASSERT_EQ(first_difference(expected, fast), "")
+                    << w << " x " << h << ", layers " << layers << ", seed " << seed;
+            }
+        }
+    }
+    fluid::show_obstacles = fluid::show_density = 1;
+    fluid::show_velocity = fluid::show_grid = 0;
     resize(512, 512);
 }
 

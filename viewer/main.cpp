@@ -28,8 +28,11 @@ int main(int argc, char** argv) {
     glutInitWindowSize(fluid::window_width, fluid::window_height);
     glutCreateWindow("Compute Stable Fluids");
 
-    // 4. The quad every cell is drawn with.
+    // 4. The quad every cell is drawn with, and the few-primitive drawing
+    //    where the GL offers what it needs (else every frame is drawn cell
+    //    by cell).
     fluid::build_cell_quad();
+    fluid::init_fast_drawing();
 
     // 5. Handlers: drawing, resizes, pacing and input.
     glutDisplayFunc(fluid::on_display);

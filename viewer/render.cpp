@@ -52,6 +52,12 @@ float batch_colours[MAX_QUADS * 4 * 3];
 }  // namespace
 
 void draw_cells() {
+#ifdef FLUIDS_PER_CELL_ONLY
+    // The benchmark's build of the literal drawing.
+    draw_cells_per_cell();
+    return;
+#endif
+    if (draw_cells_fast()) return;
     if (show_velocity != 0 || show_grid != 0) {
         draw_cells_per_cell();
     } else {

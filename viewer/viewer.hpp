@@ -109,8 +109,19 @@ bool pointer_motion(int x, int y);
 // ---- GLUT handlers (in the fluids executable) -----------------------------
 
 void build_cell_quad();
-/// Draws the layers of every interior cell: batched when only the obstacle
-/// and density layers are on, else cell by cell.
+/// Whether the few-primitive drawing is available (set by init_fast_drawing).
+extern bool fast_drawing;
+/// Looks up what the few-primitive drawing needs in the current context and
+/// prepares it; false (and cell-by-cell drawing) when something is missing.
+bool init_fast_drawing();
+/// Releases the off-screen buffers of the old window size.
+void resize_fast_drawing();
+/// Draws all four layers in a few primitives, with the pixels of
+/// draw_cells_per_cell; false, having drawn nothing, when it cannot.
+bool draw_cells_fast();
+/// Draws the layers of every interior cell: with draw_cells_fast where it
+/// can, else batched when only the obstacle and density layers are on, else
+/// cell by cell.
 void draw_cells();
 /// Draws all four layers cell by cell, the painter's order of the picture.
 void draw_cells_per_cell();

@@ -31,6 +31,8 @@ void on_reshape(int w, int h) {
     // Exactly one live display list: the old quad goes before the new one.
     glDeleteLists(cell_quad, 1);
     build_cell_quad();
+    // The off-screen buffers of the old size go with it.
+    resize_fast_drawing();
     glViewport(0, 0, w, h);
     // One unit per pixel, origin at the lower-left corner, y upward.
     glMatrixMode(GL_PROJECTION);

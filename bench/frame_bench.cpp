@@ -6,7 +6,7 @@
 // literal drawing, built only for this benchmark). Prints milliseconds a
 // frame for both and their ratio; never fails on speed.
 //
-//   build/bench/frame_bench [seconds measured per case, default 3]
+//   build/bench/frame_bench [seconds per case, default 3] [text a case's name must contain]
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -84,7 +84,8 @@ double run_case(const std::string& exe, const Case& c, double seconds) {
     setenv("FLUIDS_SWAP_LOG", log.c_str(), 1);
     double ms = -1;
     {
-        xharness::Program p(server, exe);
+        // The report is read as a terminal would, but not kept.
+        xharness::Program p(server, exe, {}, xharness::Stdout::Discarded);
         p.key("s");  // pause
         wait_frames(log, swaps(log).size(), 2);
         if (c.scene) build_scene(p, log);
@@ -111,6 +112,7 @@ double run_case(const std::string& exe, const Case& c, double seconds) {
 
 int main(int argc, char** argv) {
     const double seconds = argc > 1 ? std::atof(argv[1]) : 3.0;
+    const std::string only = argc > 2 ? argv[2] : "";
     // The timer goes into the programs only, through the harness's
     // environment of its children.
     setenv("LD_PRELOAD", FLUIDS_SWAP_TIMER, 1);
@@ -124,6 +126,7 @@ int main(int argc, char** argv) {
     };
     std::printf("%-48s %12s %12s %8s\n", "case", "fluids ms", "per-cell ms", "ratio");
     for (const Case& c : cases) {
+        if (std::string(c.name).find(only) == std::string::npos) continue;
         const double fast = run_case(FLUIDS_EXECUTABLE_FAST, c, seconds);
         const double literal = run_case(FLUIDS_EXECUTABLE_PER_CELL, c, seconds);
         std::printf("%-48s %12.2f %12.2f %7.1fx\n", c.name, fast, literal, literal / fast);

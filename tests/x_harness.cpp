@@ -220,7 +220,8 @@ Program::Program(const XServer& server, const std::string& executable,
     if (stdout_to == Stdout::BrokenPipe) {
         close(out[0]);
     } else {
-        out_thread_ = std::thread([this, fd = out[0]] { reader(fd, &out_); });
+        std::string* sink = stdout_to == Stdout::Discarded ? nullptr : &out_;
+        out_thread_ = std::thread([this, fd = out[0], sink] { reader(fd, sink); });
     }
     err_thread_ = std::thread([this, fd = err[0]] { reader(fd, &err_); });
 
@@ -260,7 +261,7 @@ void Program::reader(int fd, std::string* sink) {
     char buf[1 << 16];
     ssize_t n;
     while ((n = read(fd, buf, sizeof buf)) > 0 || (n < 0 && errno == EINTR)) {
-        if (n <= 0) continue;
+        if (n <= 0 || sink == nullptr) continue;
         std::lock_guard<std::mutex> lock(mutex_);
         sink->append(buf, (size_t)n);
         changed_.notify_all();

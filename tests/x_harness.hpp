@@ -59,6 +59,7 @@ enum class Stdout {
     Closed,      ///< descriptor 1 closed when the program starts
     Full,        ///< /dev/full: every write fails with "no space left"
     BrokenPipe,  ///< a pipe whose reading end is closed: writes raise SIGPIPE
+    Discarded,   ///< a pipe read by the harness, which throws the output away
 };
 
 /// The real `fluids` process on a display, with its output collected.

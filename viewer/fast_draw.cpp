@@ -89,10 +89,14 @@ const char* const vertex_source =
     "void main() { gl_Position = ftransform(); }\n";
 const char* const fragment_source =
     "#version 130\n"
-    "uniform sampler2D cells;     // 126 x 126: colour, alpha 1 where a quad is drawn\n"
+    "uniform sampler2D cells;     // 126 x 126: level, band (0 where no quad is drawn)\n"
     "uniform sampler2D segments;  // window-sized: latest segment's cell number + 1\n"
     "uniform sampler2D outlines;  // window-sized: latest outline's cell number + 1\n"
     "uniform int cell_px, use_segments, use_outlines;\n"
+    "vec4 quad_colour(vec2 t) {\n"
+    "    return vec4(t.g == 1.0 ? t.r : 0.0, t.g == 2.0 ? t.r : 0.0, t.g == 3.0 ? t.r : 0.0, "
+    "1.0);\n"
+    "}\n"
     "int number(sampler2D image, ivec2 p) {\n"
     "    vec4 t = texelFetch(image, p, 0);\n"
     "    return int(t.r * 255.0 + 0.5) * 256 + int(t.g * 255.0 + 0.5);\n"
@@ -103,10 +107,10 @@ const char* const fragment_source =
     "    int latest = 0;\n"
     "    vec4 colour = vec4(0.0, 0.0, 0.0, 1.0);\n"
     "    if (c.x >= 1 && c.x <= 126 && c.y >= 1 && c.y <= 126) {\n"
-    "        vec4 t = texelFetch(cells, c - 1, 0);\n"
-    "        if (t.a != 0.0) {\n"
+    "        vec2 t = texelFetch(cells, c - 1, 0).rg;\n"
+    "        if (t.g != 0.0) {\n"
     "            latest = 4 * ((126 - c.y) * 126 + c.x - 1) + 1;\n"
-    "            colour = vec4(t.rgb, 1.0);\n"
+    "            colour = quad_colour(t);\n"
     "        }\n"
     "    }\n"
     "    if (use_segments != 0) {\n"
@@ -123,7 +127,25 @@ const char* const fragment_source =
     "    gl_FragColor = colour;\n"
     "}\n";
 
+// With the velocity and grid layers off: the cell image on one quad over
+// the grid, each pixel taking its cell's texel.
+const char* const cells_vertex_source =
+    "#version 130\n"
+    "void main() {\n"
+    "    gl_Position = ftransform();\n"
+    "    gl_TexCoord[0] = gl_MultiTexCoord0;\n"
+    "}\n";
+const char* const cells_fragment_source =
+    "#version 130\n"
+    "uniform sampler2D cells;\n"
+    "void main() {\n"
+    "    vec2 t = texture(cells, gl_TexCoord[0].st).rg;\n"
+    "    gl_FragColor = vec4(t.g == 1.0 ? t.r : 0.0, t.g == 2.0 ? t.r : 0.0,\n"
+    "                        t.g == 3.0 ? t.r : 0.0, 1.0);\n"
+    "}\n";
+
 GLuint program = 0;
+GLuint cells_program = 0;
 GLint cell_px_at = -1, use_segments_at = -1, use_outlines_at = -1;
 GLuint cells_texture = 0;
 GLuint segments_texture = 0;  // of the current window size, or 0
@@ -153,7 +175,8 @@ GLuint new_texture(GLint format, int w, int h, GLenum type) {
     glBindTexture(GL_TEXTURE_2D, t);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-    glTexImage2D(GL_TEXTURE_2D, 0, format, w, h, 0, GL_RGBA, type, nullptr);
+    glTexImage2D(GL_TEXTURE_2D, 0, format, w, h, 0, format == GL_RG32F ? GL_RG : GL_RGBA, type,
+                 nullptr);
     glBindTexture(GL_TEXTURE_2D, 0);
     return t;
 }
@@ -169,24 +192,25 @@ void copy_back_buffer(GLuint& texture) {
 }
 
 // The cell colours of the obstacle and density layers as the per-cell
-// sequence chooses them; alpha 1 where a quad is drawn.
+// sequence chooses them: the intensity and its channel (1 red, 2 green,
+// 3 blue; 0 where no quad is drawn).
 void fill_texels() {
     for (int i = 1; i <= GRID_INNER; ++i) {
         for (int j = 1; j <= GRID_INNER; ++j) {
             const int c = cell_index(i, j);
-            float* t = &texels[4 * ((i - 1) * GRID_INNER + (j - 1))];
-            t[0] = t[1] = t[2] = t[3] = 0.0f;
+            float* t = &texels[2 * ((i - 1) * GRID_INNER + (j - 1))];
             const float d = density[c];
             if (show_density != 0 && d > 0) {
                 // The band by the value, the intensity clamped to 1 as GL
                 // clamps a colour.
-                t[d < 0.33 ? 2 : d < 0.66 ? 1 : 0] = d < 1.0f ? d : 1.0f;
+                t[0] = d < 1.0f ? d : 1.0f;
+                t[1] = d < 0.33 ? 3.0f : d < 0.66 ? 2.0f : 1.0f;
             } else if (show_obstacles != 0) {
-                t[2] = obstacle[c] == 1 ? 1.0f : 0.0f;
+                t[0] = obstacle[c] == 1 ? 1.0f : 0.0f;
+                t[1] = 3.0f;
             } else {
-                continue;
+                t[0] = t[1] = 0.0f;
             }
-            t[3] = 1.0f;
         }
     }
 }
@@ -269,12 +293,38 @@ void draw_outlines() {
     glPopAttrib();
 }
 
-// One quad over the whole window through the last pass.
-void composite() {
+// Brings the cell image up to date in texture unit 0.
+void upload_cells() {
     fill_texels();
     active_texture(GL_TEXTURE0);
     glBindTexture(GL_TEXTURE_2D, cells_texture);
-    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, GRID_INNER, GRID_INNER, GL_RGBA, GL_FLOAT, texels);
+    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, GRID_INNER, GRID_INNER, GL_RG, GL_FLOAT, texels);
+}
+
+// The cell image alone, on one quad over the grid; the per-cell quads tile
+// the same square.
+void draw_cell_image() {
+    upload_cells();
+    use_program(cells_program);
+    const float lo = cell_px;
+    const float hi = (float)(127.0 * (double)cell_px);
+    glBegin(GL_QUADS);
+    glTexCoord2f(0.0f, 1.0f);
+    glVertex2f(lo, hi);
+    glTexCoord2f(0.0f, 0.0f);
+    glVertex2f(lo, lo);
+    glTexCoord2f(1.0f, 0.0f);
+    glVertex2f(hi, lo);
+    glTexCoord2f(1.0f, 1.0f);
+    glVertex2f(hi, hi);
+    glEnd();
+    use_program(0);
+    glBindTexture(GL_TEXTURE_2D, 0);
+}
+
+// One quad over the whole window through the last pass.
+void composite() {
+    upload_cells();
     active_texture(GL_TEXTURE1);
     glBindTexture(GL_TEXTURE_2D, show_velocity != 0 ? segments_texture : 0);
     active_texture(GL_TEXTURE2);
@@ -311,22 +361,30 @@ GLuint compile(GLenum kind, const char* source) {
     return s;
 }
 
-bool build_program() {
-    const GLuint vs = compile(GL_VERTEX_SHADER, vertex_source);
-    const GLuint fs = compile(GL_FRAGMENT_SHADER, fragment_source);
+// A linked program of the two sources, or 0.
+GLuint link(const char* vertex, const char* fragment) {
+    const GLuint vs = compile(GL_VERTEX_SHADER, vertex);
+    const GLuint fs = compile(GL_FRAGMENT_SHADER, fragment);
+    GLuint p = 0;
     if (vs != 0 && fs != 0) {
-        program = create_program();
-        attach_shader(program, vs);
-        attach_shader(program, fs);
-        link_program(program);
+        p = create_program();
+        attach_shader(p, vs);
+        attach_shader(p, fs);
+        link_program(p);
     }
     if (vs != 0) delete_shader(vs);
     if (fs != 0) delete_shader(fs);
     GLint ok = GL_FALSE;
-    if (program != 0) get_program_iv(program, GL_LINK_STATUS, &ok);
-    if (ok != GL_TRUE) return false;
+    if (p != 0) get_program_iv(p, GL_LINK_STATUS, &ok);
+    return ok == GL_TRUE ? p : 0;
+}
+
+bool build_programs() {
+    program = link(vertex_source, fragment_source);
+    cells_program = link(cells_vertex_source, cells_fragment_source);
+    if (program == 0 || cells_program == 0) return false;
+    // Samplers default to texture unit 0, where the cell image is.
     use_program(program);
-    uniform_1i(get_uniform_location(program, "cells"), 0);
     uniform_1i(get_uniform_location(program, "segments"), 1);
     uniform_1i(get_uniform_location(program, "outlines"), 2);
     use_program(0);
@@ -340,8 +398,8 @@ bool build_program() {
 
 bool init_fast_drawing() {
     fast_drawing = false;
-    if (!context_has_features() || !look_up_all() || !build_program()) return false;
-    cells_texture = new_texture(GL_RGBA32F, GRID_INNER, GRID_INNER, GL_FLOAT);
+    if (!context_has_features() || !look_up_all() || !build_programs()) return false;
+    cells_texture = new_texture(GL_RG32F, GRID_INNER, GRID_INNER, GL_FLOAT);
     fast_drawing = glGetError() == GL_NO_ERROR;
     return fast_drawing;
 }
@@ -369,7 +427,11 @@ bool draw_cells_fast() {
         draw_segments();
         copy_back_buffer(segments_texture);
     }
-    composite();
+    if (show_velocity != 0 || show_grid != 0) {
+        composite();
+    } else if (show_obstacles != 0 || show_density != 0) {
+        draw_cell_image();
+    }
     return true;
 }
 

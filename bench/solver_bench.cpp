@@ -1,8 +1,10 @@
 // solver_bench.cpp - one simulated frame (step_velocity + step_density) of
 // the vectorised solver at each instruction-set level against the literal
-// reference kernels, on two seeded scenes with sources: a few walls and
-// blocks ("frame"), and 1200 obstacle cells painted in strokes spread over
-// the grid as a user paints them ("painted").
+// reference kernels, on three seeded scenes with sources: a few walls and
+// blocks ("frame"), 1200 obstacle cells painted in strokes spread over the
+// grid as a user paints them ("painted"), and obstacles on 45% of the cells
+// at random, the share of the dense states of the equivalence tests
+// ("dense"), where the literal kernels skip the most work.
 //
 // Every iteration starts from the same developed state (restored outside the
 // timed region), so all runs time the same work. After the runs the
@@ -47,16 +49,24 @@ void paint_strokes(std::mt19937& rng, int cells) {
     }
 }
 
+enum Kind { walls, painted, dense };
+const char* const kind_names[] = {"frame", "painted", "dense"};
+
 // The developed scene every iteration starts from.
-reference::State& scene(bool painted) {
-    static std::unique_ptr<reference::State> states[2];
-    std::unique_ptr<reference::State>& state = states[painted];
+reference::State& scene(Kind kind) {
+    static std::unique_ptr<reference::State> states[3];
+    std::unique_ptr<reference::State>& state = states[kind];
     if (!state) {
         fluid::clear_state();
         std::mt19937 rng(20240611u);
         std::uniform_int_distribution<int> cell(8, 119);
-        if (painted) {
+        if (kind == painted) {
             paint_strokes(rng, 1200);
+        } else if (kind == dense) {
+            std::bernoulli_distribution solid(0.45);
+            for (int j = 1; j <= 126; ++j) {
+                for (int i = 1; i <= 126; ++i) fluid::obstacle[cell_index(i, j)] = solid(rng);
+            }
         } else {
             // Two painted walls and a dozen seeded solid blocks.
             for (int i = 20; i <= 100; ++i) fluid::obstacle[cell_index(i, 70)] = 1;
@@ -93,8 +103,8 @@ reference::State& scene(bool painted) {
     return *state;
 }
 
-void fast_frame(benchmark::State& state, bool painted, Isa level) {
-    const reference::State& start = scene(painted);
+void fast_frame(benchmark::State& state, Kind kind, Isa level) {
+    const reference::State& start = scene(kind);
     if (fluid::detail::force_isa(level) != level) {
         state.SkipWithError("instruction set not supported by this CPU");
         return;
@@ -110,8 +120,8 @@ void fast_frame(benchmark::State& state, bool painted, Isa level) {
     fluid::detail::force_isa(fluid::detail::best_isa());
 }
 
-void reference_frame(benchmark::State& state, bool painted) {
-    const reference::State& start = scene(painted);
+void reference_frame(benchmark::State& state, Kind kind) {
+    const reference::State& start = scene(kind);
     auto s = std::make_unique<reference::State>();
     for (auto _ : state) {
         state.PauseTiming();
@@ -134,16 +144,15 @@ int main(int argc, char** argv) {
             levels.push_back(level);
         }
     }
-    for (const char* kind : {"frame", "painted"}) {
-        const bool painted = kind[0] == 'p';
-        benchmark::RegisterBenchmark((std::string(kind) + "/reference").c_str(), reference_frame,
-                                     painted)
+    for (Kind kind : {walls, painted, dense}) {
+        const std::string name = kind_names[kind];
+        benchmark::RegisterBenchmark((name + "/reference").c_str(), reference_frame, kind)
             ->Unit(benchmark::kMicrosecond)
             ->Repetitions(5)
             ->ReportAggregatesOnly(true);
         for (Isa level : levels) {
-            const std::string name = std::string(kind) + "/fast/" + fluid::detail::isa_name(level);
-            benchmark::RegisterBenchmark(name.c_str(), fast_frame, painted, level)
+            const std::string fast = name + "/fast/" + fluid::detail::isa_name(level);
+            benchmark::RegisterBenchmark(fast.c_str(), fast_frame, kind, level)
                 ->Unit(benchmark::kMicrosecond)
                 ->Repetitions(5)
                 ->ReportAggregatesOnly(true);
@@ -154,7 +163,7 @@ int main(int argc, char** argv) {
     bench::RatioReporter reporter(bench::RatioReporter::Clock::cpu);
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
-    for (const std::string kind : {"frame", "painted"}) {
+    for (const std::string kind : kind_names) {
         for (Isa level : levels) {
             const std::string label = "speed-up " + kind + " " + fluid::detail::isa_name(level);
             reporter.print_ratio(label.c_str(), kind + "/reference",

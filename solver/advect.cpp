@@ -16,4 +16,12 @@ void advect_field(float* d, const float* d0, const float* U, const float* V, int
     detail::kernels().advect(d, d0, U, V, edge_mode, dt0);
 }
 
+void advect_two_fields(float* d1, const float* d01, float* d2, const float* d02, const float* U,
+                       const float* V, int edge_mode, float dt) {
+    // The traced positions and weights depend on the velocity alone, so the
+    // two fields share them.
+    const float dt0 = (float)((double)dt * 126.0);
+    detail::kernels().advect_two(d1, d01, d2, d02, U, V, edge_mode, dt0);
+}
+
 }  // namespace fluid

@@ -73,6 +73,11 @@ void diffuse_field(const float* x0, float* x, int edge_mode, float rate, float d
 void advect_field(float* d, const float* d0, const float* U, const float* V, int edge_mode,
                   float dt);
 
+/// advect_field(d1, d01, U, V, ...) and then advect_field(d2, d02, U, V,
+/// ...) in one pass, for d1 and d2 that are none of the inputs.
+void advect_two_fields(float* d1, const float* d01, float* d2, const float* d02, const float* U,
+                       const float* V, int edge_mode, float dt);
+
 /// Makes (U, V) free of divergence; P receives the pressure, DIV the divergence.
 void project_velocity(float* U, float* V, float* P, float* DIV);
 

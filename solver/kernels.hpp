@@ -24,6 +24,9 @@ struct KernelSet {
     /// Advection with the stored dt0 = dt * 126.
     void (*advect)(float* d, const float* d0, const float* U, const float* V, int edge_mode,
                    float dt0);
+    /// Two advections along the same velocity in one pass, same dt0.
+    void (*advect_two)(float* d1, const float* d01, float* d2, const float* d02, const float* U,
+                       const float* V, int edge_mode, float dt0);
     /// The whole projection.
     void (*project)(float* U, float* V, float* P, float* DIV);
 };

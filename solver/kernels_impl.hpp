@@ -410,7 +410,12 @@ void diffuse(const float* x0, float* x, int edge_mode, float a) {
     }
 }
 
-void advect(float* d, const float* d0, const float* U, const float* V, int edge_mode, float dt0) {
+// Advection of F fields d0[f] into d[f] along the same (U, V): the traced
+// coordinates and weights are computed once for all of them. No d[f] may be
+// an input (d0 may alias U or V).
+template <int F>
+void advect_fields(float* const* d, const float* const* d0, const float* U, const float* V,
+                   int edge_mode, float dt0) {
     const std::int64_t* solid = skew_masks().native_solid;
     const vd step = splat(dt0);
     const vd lo = splat(0.5);
@@ -421,7 +426,7 @@ void advect(float* d, const float* d0, const float* U, const float* V, int edge_
     for (int j = 1; j <= GRID_INNER; ++j) {
         const vd y_start = splat(j);
         // Whole rows i = 0 .. 127: the ring lanes are overwritten by the edge
-        // rule below, and d is no input.
+        // rule below, and no d[f] is an input.
         for (int i = 0; i < N; i += W) {
             const int c = i + N * j;
             vd x = to_float((lanes + (double)i) - step * load_float(U + c));
@@ -439,17 +444,31 @@ void advect(float* d, const float* d0, const float* U, const float* V, int edge_
             const vd t1 = y - whole(y, j0);
             const vd t0 = one - t1;
             const vi k = i0 + j0 * N;
-            vd w00, w10, w01, w11;
-            gather_pair(d0, k, w00, w10);
-            gather_pair(d0, k + N, w01, w11);
-            vd w = to_float(s0 * (t0 * w00 + t1 * w01) + s1 * (t0 * w10 + t1 * w11));
-            if (flip) {
-                w = negate_where(towards(w, load(solid + c - N), load(solid + c + N)), w);
+            const vl solid_c = load(solid + c);
+            for (int f = 0; f < F; ++f) {
+                vd w00, w10, w01, w11;
+                gather_pair(d0[f], k, w00, w10);
+                gather_pair(d0[f], k + N, w01, w11);
+                vd w = to_float(s0 * (t0 * w00 + t1 * w01) + s1 * (t0 * w10 + t1 * w11));
+                if (flip) {
+                    w = negate_where(towards(w, load(solid + c - N), load(solid + c + N)), w);
+                }
+                store_float(d[f] + c, zero_where(solid_c, w));
             }
-            store_float(d + c, zero_where(load(solid + c), w));
         }
     }
-    apply_edges(d, edge_mode);
+    for (int f = 0; f < F; ++f) apply_edges(d[f], edge_mode);
+}
+
+void advect(float* d, const float* d0, const float* U, const float* V, int edge_mode, float dt0) {
+    advect_fields<1>(&d, &d0, U, V, edge_mode, dt0);
+}
+
+void advect_two(float* d1, const float* d01, float* d2, const float* d02, const float* U,
+                const float* V, int edge_mode, float dt0) {
+    float* const d[] = {d1, d2};
+    const float* const d0[] = {d01, d02};
+    advect_fields<2>(d, d0, U, V, edge_mode, dt0);
 }
 
 void project(float* U, float* V, float* P, float* DIV) {
@@ -523,6 +542,6 @@ void project(float* U, float* V, float* P, float* DIV) {
 }  // namespace
 
 /// This level's kernel set.
-constexpr KernelSet kernel_set = {accumulate_source, diffuse, advect, project};
+constexpr KernelSet kernel_set = {accumulate_source, diffuse, advect, advect_two, project};
 
 }  // namespace fluid::detail::KERNEL_NAMESPACE

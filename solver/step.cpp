@@ -12,8 +12,8 @@ void step_velocity(float dt) {
     diffuse_field(u, u_src, EDGE_COPY, viscosity, dt);
     diffuse_field(v, v_src, EDGE_COPY, viscosity, dt);
     project_velocity(u_src, v_src, u, v);
-    advect_field(u, u_src, u_src, v_src, EDGE_COPY, dt);
-    advect_field(v, v_src, u_src, v_src, EDGE_COPY, dt);
+    // u and v advected along (u_src, v_src), which neither overwrites.
+    advect_two_fields(u, u_src, v, v_src, u_src, v_src, EDGE_COPY, dt);
     project_velocity(u, v, u_src, v_src);
     detail::end_step();
 }

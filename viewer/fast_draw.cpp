@@ -151,6 +151,7 @@ GLuint cells_texture = 0;
 GLuint segments_texture = 0;  // of the current window size, or 0
 GLuint outlines_texture = 0;  // of the current window size, or 0
 bool outlines_drawn = false;
+GLint max_texture_size = 0;
 
 constexpr int CELLS = GRID_INNER * GRID_INNER;
 float texels[CELLS * 4];                       // row i-1, column j-1
@@ -400,6 +401,7 @@ bool init_fast_drawing() {
     fast_drawing = false;
     if (!context_has_features() || !look_up_all() || !build_programs()) return false;
     cells_texture = new_texture(GL_RG32F, GRID_INNER, GRID_INNER, GL_FLOAT);
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &max_texture_size);
     fast_drawing = glGetError() == GL_NO_ERROR;
     return fast_drawing;
 }
@@ -413,9 +415,10 @@ void resize_fast_drawing() {
 }
 
 bool draw_cells_fast() {
-    GLint max_size = 0;
-    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &max_size);
-    if (!fast_drawing || cell_px < 1.0f || window_width > max_size || window_height > max_size) {
+    // Cells under a pixel and windows wider than a texture are left to the
+    // per-cell drawing.
+    if (!fast_drawing || cell_px < 1.0f || window_width > max_texture_size ||
+        window_height > max_texture_size) {
         return false;
     }
     if (show_grid != 0 && !outlines_drawn) {

@@ -1,6 +1,6 @@
 // render_test.cpp - drawing in this process on a private X server: the
-// batched path against the per-cell sequence, pixel for pixel, the colour
-// bands, and the display list kept across resizes.
+// few-primitive and the batched paths against the per-cell sequence, pixel
+// for pixel, the colour bands, and the display list kept across resizes.
 #include <GL/freeglut.h>
 #include <GL/gl.h>
 #include <gtest/gtest.h>

@@ -154,13 +154,9 @@ bool outlines_drawn = false;
 GLint max_texture_size = 0;
 
 constexpr int CELLS = GRID_INNER * GRID_INNER;
-float texels[CELLS * 4];                       // row i-1, column j-1
+float texels[CELLS * 2];                       // row i-1, column j-1
 float segment_vertices[CELLS * 2 * 2];         // clip x, y of both ends
 unsigned char segment_colours[CELLS * 2 * 3];  // the cell's number + 1
-
-float cell_centre(int k) {
-    return (float)(0.5 * (double)cell_px + (double)k * (double)cell_px);
-}
 
 // The painter's number of cell (i, j) plus one, as two colour bytes.
 void number_colour(int i, int j, unsigned char rgb[3]) {
@@ -205,7 +201,7 @@ void fill_texels() {
                 // The band by the value, the intensity clamped to 1 as GL
                 // clamps a colour.
                 t[0] = d < 1.0f ? d : 1.0f;
-                t[1] = d < 0.33 ? 3.0f : d < 0.66 ? 2.0f : 1.0f;
+                t[1] = (float)(density_channel(d) + 1);
             } else if (show_obstacles != 0) {
                 t[0] = obstacle[c] == 1 ? 1.0f : 0.0f;
                 t[1] = 3.0f;

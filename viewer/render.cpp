@@ -26,22 +26,11 @@ void draw_quad_at(float px, float py) {
     glPopMatrix();
 }
 
-// The cell-centre coordinate of index k along either axis.
-float cell_centre(int k) {
-    return (float)(0.5 * (double)cell_px + (double)k * (double)cell_px);
-}
-
-// The colour of the density layer for a value d > 0: blue, green or red by
-// band, with d as intensity (GL clamps it to 1).
+// The colour of the density layer for a value d > 0, with d as intensity
+// (GL clamps it to 1).
 void density_colour(float d, float rgb[3]) {
     rgb[0] = rgb[1] = rgb[2] = 0.0f;
-    if (d < 0.33) {
-        rgb[2] = d;
-    } else if (d < 0.66) {
-        rgb[1] = d;
-    } else {
-        rgb[0] = d;
-    }
+    rgb[density_channel(d)] = d;
 }
 
 constexpr int MAX_QUADS = GRID_INNER * GRID_INNER;
@@ -50,6 +39,14 @@ float batch_vertices[MAX_QUADS * 4 * 2];
 float batch_colours[MAX_QUADS * 4 * 3];
 
 }  // namespace
+
+float cell_centre(int k) {
+    return (float)(0.5 * (double)cell_px + (double)k * (double)cell_px);
+}
+
+int density_channel(float d) {
+    return d < 0.33 ? 2 : d < 0.66 ? 1 : 0;
+}
 
 void draw_cells() {
 #ifdef FLUIDS_PER_CELL_ONLY

@@ -109,12 +109,17 @@ bool pointer_motion(int x, int y);
 // ---- GLUT handlers (in the fluids executable) -----------------------------
 
 void build_cell_quad();
+/// The window coordinate of the centre of cell index k along either axis.
+float cell_centre(int k);
+/// The colour channel of the density layer for d > 0: blue (2) below 0.33,
+/// green (1) below 0.66, else red (0).
+int density_channel(float d);
 /// Whether the few-primitive drawing is available (set by init_fast_drawing).
 extern bool fast_drawing;
 /// Looks up what the few-primitive drawing needs in the current context and
 /// prepares it; false (and cell-by-cell drawing) when something is missing.
 bool init_fast_drawing();
-/// Releases the off-screen buffers of the old window size.
+/// Releases the window-sized textures of the old window size.
 void resize_fast_drawing();
 /// Draws all four layers in a few primitives, with the pixels of
 /// draw_cells_per_cell; false, having drawn nothing, when it cannot.

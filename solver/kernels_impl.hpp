@@ -69,6 +69,9 @@ inline void store(double* p, vd v) {
 inline vf narrow(vd x) {
 #if X86_LANES == 8
     return _mm512_maskz_cvtpd_ps(0xff, x);
+#elif X86_LANES == 4 && defined(__AVX2__)
+    // (The generic conversion is split into two-lane halves at this level.)
+    return _mm256_cvtpd_ps(x);
 #else
     return __builtin_convertvector(x, vf);
 #endif
@@ -76,6 +79,8 @@ inline vf narrow(vd x) {
 inline vd widen(vf x) {
 #if X86_LANES == 8
     return _mm512_maskz_cvtps_pd(0xff, x);
+#elif X86_LANES == 4 && defined(__AVX2__)
+    return _mm256_cvtps_pd(x);
 #else
     return __builtin_convertvector(x, vd);
 #endif
@@ -178,150 +183,193 @@ inline vd lane_numbers() {
     for (int k = 0; k < W; ++k) v[k] = k;
     return v;
 }
-// Stores lanes first .. last of v (0 <= first <= last < W), leaving the
-// others.
-inline void store_lanes(double* p, vd v, int first, int last) {
+// ---------------------------------------------------------------------------
+// Lane masks: one bit per lane, as the skewed obstacle masks store them.
+
 #if X86_LANES == 8
-    _mm512_mask_storeu_pd(p, (__mmask8)((2u << last) - (1u << first)), v);
-#elif X86_LANES == 4 && defined(__AVX2__)
-    const __m256i lanes = _mm256_set_epi64x(3, 2, 1, 0);
-    const __m256i keep = _mm256_and_si256(_mm256_cmpgt_epi64(lanes, _mm256_set1_epi64x(first - 1)),
-                                          _mm256_cmpgt_epi64(_mm256_set1_epi64x(last + 1), lanes));
-    _mm256_maskstore_pd(p, keep, v);
+typedef __mmask8 LaneMask;
+inline LaneMask lanes_from_bits(unsigned bits) {
+    return static_cast<LaneMask>(bits);
+}
+// The lanes of the W cells at skewed offset SKEW_FRONT + k (k a multiple of
+// W) in the bit mask m.
+inline LaneMask mask_lanes(const SkewMask& m, int k) {
+    // Straight from memory into a mask register: the compiler would load the
+    // byte into a general register first and move it over, which takes the
+    // port the comparisons need. (Two bytes are read; the bits are padded.)
+    LaneMask lanes;
+    __asm__("kmovw %1, %0" : "=k"(lanes) : "m"(*(const std::uint8_t(*)[2])(m.bits + (k >> 3))));
+    return lanes;
+}
+// +0 in the lanes of m, else x.
+inline vd zero_at(LaneMask m, vd x) {
+    return _mm512_mask_mov_pd(x, m, _mm512_setzero_pd());
+}
+// x with its sign flipped where it points towards a solid neighbour (see
+// towards).
+inline vd flip_towards(vd x, LaneMask below, LaneMask above) {
+    const __m512d zero = _mm512_setzero_pd();
+    const __mmask8 flip = _mm512_mask_cmp_pd_mask(below, x, zero, _CMP_LT_OQ) |
+                          _mm512_mask_cmp_pd_mask(above, x, zero, _CMP_GT_OQ);
+    const __m512i bits = _mm512_castpd_si512(x);
+    return _mm512_castsi512_pd(
+        _mm512_mask_xor_epi64(bits, flip, bits, _mm512_set1_epi64(INT64_MIN)));
+}
+// Stores the lanes of m of v.
+inline void store_at(double* p, vd v, LaneMask m) {
+    _mm512_mask_storeu_pd(p, m, v);
+}
 #else
-    for (int k = first; k <= last; ++k) p[k] = v[k];
+typedef vl LaneMask;
+// All bits set in the lanes whose bit is set in the index.
+struct LaneTable {
+    std::int64_t masks[1 << W][W];
+};
+constexpr LaneTable build_lane_table() {
+    LaneTable t{};
+    for (int b = 0; b < (1 << W); ++b) {
+        for (int k = 0; k < W; ++k) t.masks[b][k] = (b >> k) & 1 ? -1 : 0;
+    }
+    return t;
+}
+alignas(64) constexpr LaneTable lane_table = build_lane_table();
+inline LaneMask lanes_from_bits(unsigned bits) {
+    return load(lane_table.masks[bits]);
+}
+inline LaneMask mask_lanes(const SkewMask& m, int k) {
+    // The stored byte offsets index the table without arithmetic.
+    static_assert(W == 2 || W == 4);
+    const char* table = reinterpret_cast<const char*>(lane_table.masks);
+    LaneMask lanes;
+    std::memcpy(&lanes, table + (W == 4 ? m.quads[k >> 2] : m.pairs[k >> 1]), sizeof lanes);
+    return lanes;
+}
+inline vd zero_at(LaneMask m, vd x) {
+    return zero_where(m, x);
+}
+inline vd flip_towards(vd x, LaneMask below, LaneMask above) {
+    return negate_where(towards(x, below, above), x);
+}
+inline void store_at(double* p, vd v, LaneMask m) {
+#if X86_LANES == 4 && defined(__AVX2__)
+    _mm256_maskstore_pd(p, (__m256i)m, v);
+#else
+    for (int k = 0; k < W; ++k) {
+        if (m[k] != 0) p[k] = v[k];
+    }
 #endif
+}
+#endif
+
+// The lanes of the vector at positions i .. i + W - 1 that lie in lo .. hi.
+inline unsigned range_bits(int i, int lo, int hi) {
+    const int first = lo > i ? lo - i : 0;
+    const int last = hi < i + W - 1 ? hi - i : W - 1;
+    return first > last ? 0u : (2u << last) - (1u << first);
 }
 
 // ---------------------------------------------------------------------------
-// Gauss-Seidel sweeps in the skewed layout.
+// Gauss-Seidel sweeps in the wrapped layout.
 //
-// Sweep s computes diagonal d at time t = d + 2 s: it needs diagonal d - 1 of
-// the same sweep (time t - 1) and diagonal d + 1 of the previous sweep (time
-// t - 1), and the previous sweep has not yet overwritten diagonal d - 1 with
-// anything newer. All diagonals of one time step are therefore independent,
-// and several sweeps run interleaved in one pass over the field.
+// Sweep s computes diagonal d at time T = d + 128 s. It needs diagonal d - 1
+// of the same sweep (time T - 1) and diagonal d + 1 of the previous sweep
+// (time T - 127), which the sweep itself overwrites only at time T + 1. At
+// time T, row T mod 128 is computed: diagonal r = T mod 128 in sweep
+// s = T / 128 and diagonal r + 128 in sweep s - 1, a whole row of full
+// vectors. The 20 sweeps take 21 turns of 128 rows; the first turn has only
+// the diagonals r of sweep 0, the last only the diagonals r + 128 of the
+// last sweep.
 //
-// The edge rule between sweeps is folded in: a ring cell is read only by the
-// interior cell next to it, and what the edge rule puts there is that cell's
-// previous value (copy mode) or 0 (zero mode), which is substituted when the
-// cell is computed. The corners are never read by a sweep; the edge rule on
+// The ring cells are rows' cells too. The edge rule between sweeps sets a
+// ring cell to the interior cell next to it (copy mode) or to 0 (zero mode),
+// and only that interior cell ever reads it. So after a row is computed its
+// ring cells are given the value that cell must read next: the ring cells
+// (0, j) and (i, 0), read in the same sweep one time later, the neighbour's
+// value of the previous sweep (the first sweep reads them as they were on
+// entry); the ring cells (127, j) and (i, 127), read in the next sweep, the
+// neighbour's value just computed. Corners are never read; the edge rule on
 // the native field at the end sets them and the ring.
 
 constexpr int SWEEPS = 20;
 
-// Sweeps run in passes of this many, interleaved: enough independent
-// diagonals to hide the latency of one update, few enough to keep the rows
-// in use close in cache.
-constexpr int SWEEPS_PER_PASS = 5;
-static_assert(SWEEPS % SWEEPS_PER_PASS == 0);
-
-// All bits set in lane n only.
-inline vl lane_is(int n) {
-    vl lanes;
-    for (int k = 0; k < W; ++k) lanes[k] = k;
-    return (vl)(lanes == n);
-}
-
-// Runs the 20 sweeps on X. general(im, ip, jm, jp, k) gives the new value of
-// the W cells at skewed position k from their neighbours (i - 1, j),
-// (i + 1, j), (i, j - 1) and (i, j + 1); plain(...) gives the same for cells
-// clear of obstacles, which every cell of diagonal d outside i = first[d] ..
-// last[d] is.
+// Runs the 20 sweeps on X with the right-hand side B. general(im, ip, jm, jp, k) gives the new
+// value of the W cells at skewed offset k from their neighbours (i - 1, j), (i + 1, j), (i, j - 1)
+// and (i, j + 1); plain(...) gives the same for cells clear of obstacles, which all cells of a row
+// r are unless special_rows[r].
 template <class General, class Plain>
-void run_sweeps(double* X, int edge_mode, const int* first_special, const int* last_special,
+void run_sweeps(double* X, const double* B, int edge_mode, const bool* special_rows,
                 const General& general, const Plain& plain) {
+    constexpr int R = SKEW_ROWS;
     const bool copy = edge_mode == EDGE_COPY;
-    for (int pass = 0; pass < SWEEPS / SWEEPS_PER_PASS; ++pass) {
-        for (int t = 2; t <= 252 + 2 * (SWEEPS_PER_PASS - 1); ++t) {
-            for (int s = 0; s < SWEEPS_PER_PASS; ++s) {
-                const int d = t - 2 * s;
-                if (d > 252) continue;
-                if (d < 2) break;
-                const int lo = d <= 127 ? 1 : d - 126;
-                const int hi = d <= 127 ? d - 1 : 126;
-                const int k0 = skew_row[d];
-                double* row = X + k0;
-                const double* below = X + skew_row[d - 1];
-                const double* above = X + skew_row[d + 1];
-                auto chunk = [&](const auto& cell, int i) {
-                    return cell(load(below + i - 1), load(above + i + 1), load(below + i),
-                                load(above + i), k0 + i);
-                };
-                // The first sweep reads the ring as it was on entry. Later
-                // ones read what the edge rule made of the previous sweep:
-                // the ring cell next to (1, j) is (1, j)'s previous value in
-                // copy mode and 0 in zero mode, and so on for the other sides.
-                // That value is substituted for the ring neighbour of the
-                // diagonal's end cells, so the ring itself is never updated
-                // (the edge rule on the native field at the end sets it).
-                const bool edge_rule = pass > 0 || s > 0;
-                auto end_chunk = [&](const auto& cell, int i, bool has_lo, bool has_hi) {
-                    vd im = load(below + i - 1), ip = load(above + i + 1);
-                    vd jm = load(below + i), jp = load(above + i);
-                    if (edge_rule) {
-                        const vd ring = copy ? load(row + i) : vd{};
-                        if (has_lo) {
-                            // (1, d - 1) reads (0, d - 1); (d - 126, 126) reads (d - 126, 127).
-                            const vl m = lane_is(lo - i);
-                            if (d <= 127) im = select(m, ring, im);
-                            if (d >= 127) jp = select(m, ring, jp);
-                        }
-                        if (has_hi) {
-                            // (d - 1, 1) reads (d - 1, 0); (126, d - 126) reads (127, d - 126).
-                            const vl m = lane_is(hi - i);
-                            if (d <= 127) jm = select(m, ring, jm);
-                            if (d >= 127) ip = select(m, ring, ip);
-                        }
+    for (int turn = 0; turn <= SWEEPS; ++turn) {
+        const bool partial = turn == 0 || turn == SWEEPS;
+        for (int r = 0; r < R; ++r) {
+            const int k0 = SKEW_FRONT + R * r;
+            double* row = X + k0;
+            const double* below = X + SKEW_FRONT + R * ((r - 1) & (R - 1));
+            const double* above = X + SKEW_FRONT + R * ((r + 1) & (R - 1));
+            // A turn runs through both whole arrays, more than the first-level
+            // cache holds; the rows the next row reads are fetched ahead.
+            const double* next_x = X + SKEW_FRONT + R * ((r + 2) & (R - 1));
+            const double* next_b = B + SKEW_FRONT + R * ((r + 1) & (R - 1));
+            for (int i = 0; i < R; i += 8) {
+                __builtin_prefetch(next_x + i);
+                __builtin_prefetch(next_b + i);
+            }
+            auto compute = [&](const auto& cell) {
+                if (partial) {
+                    // The first turn stores the interior of diagonal r (its
+                    // ring cells keep their entry values), the last turn that
+                    // of diagonal r + 128.
+                    const int lo = turn == 0 ? 1 : r + 2;
+                    const int hi = turn == 0 ? r - 1 : GRID_INNER;
+                    for (int i = lo & -W; i <= hi; i += W) {
+                        const vd v = cell(load(below + i - 1), load(above + i + 1), load(below + i),
+                                          load(above + i), k0 + i);
+                        store_at(row + i, v, lanes_from_bits(range_bits(i, lo, hi)));
                     }
-                    return cell(im, ip, jm, jp, k0 + i);
-                };
-                // Whether the vector at i reaches a special cell.
-                auto special = [&](int i) {
-                    return i + W - 1 >= first_special[d] && i <= last_special[d];
-                };
-                // Aligned vectors; lanes outside lo .. hi are not stored.
-                const int first_at = lo & -W;
-                const int last_at = hi & -W;
-                const bool one = first_at == last_at;
-                const vd r = special(first_at) ? end_chunk(general, first_at, true, one)
-                                               : end_chunk(plain, first_at, true, one);
-                store_lanes(row + first_at, r, lo - first_at, one ? hi - first_at : W - 1);
-                if (one) continue;
-                // Whole vectors: plain ones before and after those that
-                // reach a special cell.
-                const int special_from = first_special[d] & -W;
-                const int special_to = last_special[d];
-                int i = first_at + W;
-                for (; i < last_at && i < special_from; i += W) store(row + i, chunk(plain, i));
-                for (; i < last_at && i <= special_to; i += W) store(row + i, chunk(general, i));
-                for (; i < last_at; i += W) store(row + i, chunk(plain, i));
-                const vd e = special(last_at) ? end_chunk(general, last_at, false, true)
-                                              : end_chunk(plain, last_at, false, true);
-                store_lanes(row + last_at, e, 0, hi - last_at);
+                    return;
+                }
+                for (int i = 0; i < R; i += W) {
+                    store(row + i, cell(load(below + i - 1), load(above + i + 1), load(below + i),
+                                        load(above + i), k0 + i));
+                }
+            };
+            if (special_rows[r]) {
+                compute(general);
+            } else {
+                compute(plain);
+            }
+            if (partial) continue;
+            // The ring cells of this row (corners excepted): (0, r) and (r, 0)
+            // on diagonal r, (r + 1, 127) and (127, r + 1) on diagonal r + 128.
+            if (r >= 1 && r <= GRID_INNER) {
+                row[0] = copy ? above[1] : 0.0;
+                row[r] = copy ? above[r] : 0.0;
+            }
+            if (r + 1 <= GRID_INNER) {
+                row[r + 1] = copy ? below[r + 1] : 0.0;
+                row[R - 1] = copy ? below[R - 2] : 0.0;
             }
         }
     }
 }
 
-// Native field into the skewed array, all cells. Diagonal by diagonal, so
-// that the stores are contiguous; cell (i, d - i) is at 128 d - 127 i.
+// Native field into the skewed array, all cells. Native row by native row:
+// the reads are contiguous, and each skewed cache line written is written
+// again by the next few rows while it is still in the cache.
 void to_skew(const float* x, double* s) {
-    for (int d = 0; d < SKEW_DIAGONALS; ++d) {
-        const int first = d < N ? 0 : d - (N - 1);
-        const int last = d < N ? d : N - 1;
-        double* row = s + skew_row[d];
-        for (int i = first; i <= last; ++i) row[i] = x[N * d - (N - 1) * i];
+    for (int j = 0; j < N; ++j) {
+        const float* row = x + N * j;
+        for (int i = 0; i < N; ++i) s[skew_index(i, j)] = row[i];
     }
 }
 
-// Interior of the skewed array back into the native field. Cell (i, j) is
-// at skew_row[i + j] + i = SKEW_FRONT + SKEW_STRIDE j + (SKEW_STRIDE + 1) i.
+// Interior of the skewed array back into the native field.
 void from_skew(const double* s, float* x) {
     for (int j = 1; j <= GRID_INNER; ++j) {
-        const double* column = s + SKEW_FRONT + SKEW_STRIDE * j;
         float* row = x + N * j;
-        for (int i = 1; i <= GRID_INNER; ++i) row[i] = (float)column[(SKEW_STRIDE + 1) * i];
+        for (int i = 1; i <= GRID_INNER; ++i) row[i] = (float)s[skew_index(i, j)];
     }
 }
 
@@ -377,7 +425,7 @@ void diffuse_sweeps(const float* x0, float* x, int edge_mode, float a) {
     const vd denominator = splat(den);
     const vd reciprocal = splat(1.0 / den);
     (void)reciprocal;
-    const std::int64_t* solid = masks.solid;
+    const SkewMask& solid = masks.solid;
     auto value = [&](vd im, vd ip, vd jm, vd jp, int k) {
         const vd sum = ((im + ip) + jm) + jp;
         vd value = load(B + k) + da * sum;
@@ -389,9 +437,9 @@ void diffuse_sweeps(const float* x0, float* x, int edge_mode, float a) {
         return to_float(value);
     };
     run_sweeps(
-        X, edge_mode, masks.solid_first, masks.solid_last,
+        X, B, edge_mode, masks.row_has_solid,
         [&](vd im, vd ip, vd jm, vd jp, int k) {
-            return zero_where(load(solid + k), value(im, ip, jm, jp, k));
+            return zero_at(mask_lanes(solid, k - SKEW_FRONT), value(im, ip, jm, jp, k));
         },
         value);
     from_skew(X, x);
@@ -500,21 +548,18 @@ void project(float* U, float* V, float* P, float* DIV) {
     double* X = skew_iterate;
     double* B = skew_rhs;
     to_skew(DIV, B);
-    for (int d = 0; d < SKEW_DIAGONALS; ++d) {
-        const int first = d < N ? 0 : d - (N - 1);
-        const int last = d < N ? d : N - 1;
-        std::memset(X + skew_row[d] + first, 0, (last - first + 1) * sizeof *X);
-    }
+    std::memset(X, 0, sizeof skew_iterate);
     auto pressure = [&](vd im, vd ip, vd jm, vd jp, int k) {
         return to_float(((((load(B + k) + im) + ip) + jm) + jp) * quarter);
     };
     run_sweeps(
-        X, EDGE_COPY, masks.any_first, masks.any_last,
+        X, B, EDGE_COPY, masks.row_has_any,
         [&](vd im, vd ip, vd jm, vd jp, int k) {
-            vd p = pressure(im, ip, jm, jp, k);
-            p = negate_where(
-                towards(p, load(masks.solid_below_j + k), load(masks.solid_above_j + k)), p);
-            return zero_where(load(masks.solid + k), p);
+            const int b = k - SKEW_FRONT;
+            const vd p =
+                flip_towards(pressure(im, ip, jm, jp, k), mask_lanes(masks.solid_below_j, b),
+                             mask_lanes(masks.solid_above_j, b));
+            return zero_at(mask_lanes(masks.solid, b), p);
         },
         pressure);
     from_skew(X, P);

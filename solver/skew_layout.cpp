@@ -1,5 +1,4 @@
-// skew_layout.cpp - index tables of the anti-diagonal layout and the cached
-// obstacle masks.
+// skew_layout.cpp - the cached obstacle masks of the wrapped layout.
 #include "skew_layout.hpp"
 
 #include <cstring>
@@ -10,31 +9,28 @@ namespace fluid::detail {
 
 namespace {
 
-struct Tables {
-    int row[SKEW_DIAGONALS];
-    int cell[FIELD_SIZE];
+constexpr int CELLS = SKEW_ROWS * SKEW_ROWS;
+
+// One mask in all its forms; the bits padded since a mask register is loaded
+// two bytes at a time.
+struct MaskStore {
+    alignas(64) std::uint8_t bits[CELLS / 8 + 8];
+    alignas(64) std::uint16_t quads[CELLS / 4];
+    alignas(64) std::uint16_t pairs[CELLS / 2];
+
+    void clear() { std::memset(this, 0, sizeof *this); }
+    void set(int k) {
+        bits[k >> 3] = static_cast<std::uint8_t>(bits[k >> 3] | (1u << (k & 7)));
+        quads[k >> 2] = static_cast<std::uint16_t>(quads[k >> 2] + (32u << (k & 3)));
+        pairs[k >> 1] = static_cast<std::uint16_t>(pairs[k >> 1] + (16u << (k & 1)));
+    }
+    SkewMask view() const { return {bits, quads, pairs}; }
 };
 
-constexpr Tables build_tables() {
-    Tables t{};
-    for (int d = 0; d < SKEW_DIAGONALS; ++d) t.row[d] = SKEW_FRONT + d * SKEW_STRIDE;
-    for (int j = 0; j < GRID_SIDE; ++j) {
-        for (int i = 0; i < GRID_SIDE; ++i) t.cell[i + GRID_SIDE * j] = t.row[i + j] + i;
-    }
-    return t;
-}
-
-constexpr Tables tables = build_tables();
-static_assert(SKEW_STRIDE % 8 == 0 && SKEW_FRONT % 8 == 0);
-
 alignas(64) std::int64_t native_solid[FIELD_SIZE];
-alignas(64) std::int64_t solid[SKEW_SIZE];
-alignas(64) std::int64_t solid_below_j[SKEW_SIZE];
-alignas(64) std::int64_t solid_above_j[SKEW_SIZE];
-int solid_first[SKEW_DIAGONALS];
-int solid_last[SKEW_DIAGONALS];
-int any_first[SKEW_DIAGONALS];
-int any_last[SKEW_DIAGONALS];
+MaskStore solid, solid_below_j, solid_above_j;
+bool row_has_solid[SKEW_ROWS];
+bool row_has_any[SKEW_ROWS];
 // The obstacle field the masks were built from.
 std::int32_t built_from[FIELD_SIZE];
 bool built = false;
@@ -43,8 +39,6 @@ bool in_step = false;
 
 }  // namespace
 
-const int* const skew_row = tables.row;
-
 alignas(64) double skew_iterate[SKEW_SIZE];
 alignas(64) double skew_rhs[SKEW_SIZE];
 
@@ -52,34 +46,30 @@ SkewMasks skew_masks() {
     if (!in_step && (!built || std::memcmp(built_from, obstacle, sizeof built_from) != 0)) {
         std::memcpy(built_from, obstacle, sizeof built_from);
         for (int c = 0; c < FIELD_SIZE; ++c) native_solid[c] = obstacle[c] != 0 ? -1 : 0;
+        solid.clear();
+        solid_below_j.clear();
+        solid_above_j.clear();
+        std::memset(row_has_solid, 0, sizeof row_has_solid);
+        std::memset(row_has_any, 0, sizeof row_has_any);
         for (int j = 1; j <= GRID_INNER; ++j) {
             for (int i = 1; i <= GRID_INNER; ++i) {
                 const int c = cell_index(i, j);
-                const int k = tables.cell[c];
-                solid[k] = obstacle[c] != 0 ? -1 : 0;
-                solid_below_j[k] = obstacle[c - GRID_SIDE] != 0 ? -1 : 0;
-                solid_above_j[k] = obstacle[c + GRID_SIDE] != 0 ? -1 : 0;
-            }
-        }
-        for (int d = 0; d < SKEW_DIAGONALS; ++d) {
-            solid_first[d] = any_first[d] = GRID_SIDE;
-            solid_last[d] = any_last[d] = -1;
-            for (int i = d < 127 ? 1 : d - 126; i <= GRID_INNER && i < d; ++i) {
-                const int k = tables.row[d] + i;
-                if (solid[k] != 0) {
-                    if (solid_first[d] > i) solid_first[d] = i;
-                    solid_last[d] = i;
-                }
-                if ((solid[k] | solid_below_j[k] | solid_above_j[k]) != 0) {
-                    if (any_first[d] > i) any_first[d] = i;
-                    any_last[d] = i;
-                }
+                const int k = skew_index(i, j) - SKEW_FRONT;
+                const bool here = obstacle[c] != 0;
+                const bool below = obstacle[c - GRID_SIDE] != 0;
+                const bool above = obstacle[c + GRID_SIDE] != 0;
+                if (here) solid.set(k);
+                if (below) solid_below_j.set(k);
+                if (above) solid_above_j.set(k);
+                const int row = k / SKEW_ROWS;
+                row_has_solid[row] = row_has_solid[row] || here;
+                row_has_any[row] = row_has_any[row] || here || below || above;
             }
         }
         built = true;
     }
-    return {solid,      solid_below_j, solid_above_j, solid_first,
-            solid_last, any_first,     any_last,      native_solid};
+    return {solid.view(),  solid_below_j.view(), solid_above_j.view(),
+            row_has_solid, row_has_any,          native_solid};
 }
 
 void begin_step() {

@@ -1,50 +1,61 @@
-// skew_layout.hpp - internal: the anti-diagonal field layout used by the
-// relaxation sweeps, and the obstacle masks stored in it.
+// skew_layout.hpp - internal: the wrapped anti-diagonal field layout used by
+// the relaxation sweeps, and the obstacle masks stored in it.
 //
-// Cell (i, j) lies on anti-diagonal d = i + j. Within one sweep, all cells of
-// a diagonal depend only on the diagonals d - 1 (already updated) and d + 1
-// (not yet updated), so a diagonal can be computed as vectors. The layout
-// stores one row of SKEW_STRIDE elements per diagonal, indexed by i, so that
-// the cell (i, j) is at skew_row[i + j] + i and its neighbours are at
-//   (i - 1, j): skew_row[d - 1] + i - 1     (i + 1, j): skew_row[d + 1] + i + 1
-//   (i, j - 1): skew_row[d - 1] + i         (i, j + 1): skew_row[d + 1] + i
-// Ring cells are stored too (the first sweep reads them). Rows start on
-// 64-byte boundaries, so vectors at positions that are multiples of the
-// vector width are aligned, and the padding around and between the rows
-// absorbs vectors running past a diagonal's ends.
+// Cell (i, j) of a 128 x 128 field (ring included) lies on anti-diagonal
+// d = i + j and is stored in row d mod 128 at position i. Row r thus holds
+// diagonals r (positions 0 .. r) and r + 128 (positions r + 1 .. 127): every
+// row has exactly one cell per position, and its neighbours are
+//   (i - 1, j): row r - 1, position i - 1     (i + 1, j): row r + 1, position i + 1
+//   (i, j - 1): row r - 1, position i         (i, j + 1): row r + 1, position i
+// with rows counted modulo 128. Within one sweep, the cells of a diagonal
+// depend only on the diagonals next to it, so a whole row is computed as
+// full vectors. Rows start on 64-byte boundaries; the padding before the
+// first row and after the last absorbs the reads one position past a row's
+// ends.
 #pragma once
 
 #include <cstdint>
 
 namespace fluid::detail {
 
-/// Number of anti-diagonals of a 128 x 128 field (d = 0 .. 254).
-inline constexpr int SKEW_DIAGONALS = 255;
-/// Elements per diagonal row: positions 0 .. 127 and room for overruns.
-inline constexpr int SKEW_STRIDE = 136;
+/// Rows of the wrapped layout, and elements per row.
+inline constexpr int SKEW_ROWS = 128;
 /// Elements before the first row.
 inline constexpr int SKEW_FRONT = 8;
 /// Elements of one skewed array.
-inline constexpr int SKEW_SIZE = SKEW_FRONT + SKEW_DIAGONALS * SKEW_STRIDE + 64;
+inline constexpr int SKEW_SIZE = SKEW_FRONT + SKEW_ROWS * SKEW_ROWS + 8;
 
-/// Offset of diagonal d (0 .. 254): cell (i, j) is at skew_row[i + j] + i.
-extern const int* const skew_row;
+/// Offset of cell (i, j) (0 .. 127 each) in a skewed array.
+constexpr int skew_index(int i, int j) {
+    return SKEW_FRONT + SKEW_ROWS * ((i + j) % SKEW_ROWS) + i;
+}
 
-/// Obstacle masks in the skewed layout: all bits set where the test holds.
+/// One obstacle mask in the skewed layout, for the cell at offset
+/// SKEW_FRONT + k, in the forms the kernel sets of different widths load.
+/// Ring cells are never set.
+struct SkewMask {
+    /// Bit k % 8 of byte k / 8 (padded: two bytes may be read at a time).
+    const std::uint8_t* bits;
+    /// For the four cells from k = 4 n: 32 times their bits, a byte offset
+    /// into a table of 16 four-lane masks.
+    const std::uint16_t* quads;
+    /// For the two cells from k = 2 n: 16 times their bits, a byte offset
+    /// into a table of 4 two-lane masks.
+    const std::uint16_t* pairs;
+};
+
+/// Obstacle masks in the skewed layout.
 struct SkewMasks {
     /// obstacle[c] != 0 at interior cells.
-    const std::int64_t* solid;
+    SkewMask solid;
     /// obstacle[c - 128] != 0 at interior cells.
-    const std::int64_t* solid_below_j;
+    SkewMask solid_below_j;
     /// obstacle[c + 128] != 0 at interior cells.
-    const std::int64_t* solid_above_j;
-    /// Per diagonal, the first and last i of a solid cell (first > last when
-    /// there is none).
-    const int* solid_first;
-    const int* solid_last;
-    /// Per diagonal, the first and last i where any of the three masks is set.
-    const int* any_first;
-    const int* any_last;
+    SkewMask solid_above_j;
+    /// Per row, whether it has a solid cell.
+    const bool* row_has_solid;
+    /// Per row, whether any of the three masks is set in it.
+    const bool* row_has_any;
     /// obstacle[c] != 0 in the native layout, by flat index.
     const std::int64_t* native_solid;
 };

@@ -355,21 +355,61 @@ void run_sweeps(double* X, const double* B, int edge_mode, const bool* special_r
     }
 }
 
-// Native field into the skewed array, all cells. Native row by native row:
-// the reads are contiguous, and each skewed cache line written is written
-// again by the next few rows while it is still in the cache.
+// The floats base[index[k]], widened to double.
+inline vd gather_floats(const float* base, vi index) {
+#if X86_LANES == 8
+    return _mm512_maskz_cvtps_pd(
+        0xff, _mm256_mask_i32gather_ps(_mm256_setzero_ps(), base, (__m256i)index,
+                                       _mm256_castsi256_ps(_mm256_set1_epi32(-1)), 4));
+#elif X86_LANES == 4 && defined(__AVX2__)
+    // (The masked forms avoid reading undefined registers.)
+    return _mm256_cvtps_pd(_mm_mask_i32gather_ps(_mm_setzero_ps(), base, (__m128i)index,
+                                                 _mm_castsi128_ps(_mm_set1_epi32(-1)), 4));
+#else
+    vf f;
+    for (int k = 0; k < W; ++k) f[k] = base[index[k]];
+    return widen(f);
+#endif
+}
+// The doubles base[index[k]].
+inline vd gather_doubles(const double* base, vi index) {
+#if X86_LANES == 8
+    return _mm512_mask_i32gather_pd(_mm512_setzero_pd(), 0xff, (__m256i)index, base, 8);
+#elif X86_LANES == 4 && defined(__AVX2__)
+    return _mm256_mask_i32gather_pd(_mm256_setzero_pd(), base, (__m128i)index,
+                                    _mm256_castsi256_pd(_mm256_set1_epi64x(-1)), 8);
+#else
+    vd v;
+    for (int k = 0; k < W; ++k) v[k] = base[index[k]];
+    return v;
+#endif
+}
+
+// Native field into the skewed array, all cells: position i of row r holds
+// cell (i, (r - i) mod 128).
 void to_skew(const float* x, double* s) {
-    for (int j = 0; j < N; ++j) {
-        const float* row = x + N * j;
-        for (int i = 0; i < N; ++i) s[skew_index(i, j)] = row[i];
+    vi lanes;
+    for (int k = 0; k < W; ++k) lanes[k] = k;
+    for (int r = 0; r < SKEW_ROWS; ++r) {
+        double* row = s + SKEW_FRONT + SKEW_ROWS * r;
+        for (int i = 0; i < N; i += W) {
+            const vi column = lanes + i;
+            store(row + i, gather_floats(x, column + (((r - column) & (N - 1)) << 7)));
+        }
     }
 }
 
-// Interior of the skewed array back into the native field.
+// The skewed array back into the native field, interior rows (the ring lanes
+// of those rows too; the edge rule that follows sets them).
 void from_skew(const double* s, float* x) {
+    vi lanes;
+    for (int k = 0; k < W; ++k) lanes[k] = k;
     for (int j = 1; j <= GRID_INNER; ++j) {
-        float* row = x + N * j;
-        for (int i = 1; i <= GRID_INNER; ++i) row[i] = (float)s[skew_index(i, j)];
+        for (int i = 0; i < N; i += W) {
+            const vi column = lanes + i;
+            const vi at = SKEW_FRONT + (((column + j) & (SKEW_ROWS - 1)) << 7) + column;
+            store_float(x + N * j + i, gather_doubles(s, at));
+        }
     }
 }
 

@@ -292,13 +292,20 @@ inline unsigned range_bits(int i, int lo, int hi) {
 
 constexpr int SWEEPS = 20;
 
+// Whether any of the W cells at skewed offset SKEW_FRONT + k is set in m.
+inline bool any_set(const SkewMask& m, int k) {
+    if (W == 8) return m.bits[k >> 3] != 0;
+    if (W == 4) return m.quads[k >> 2] != 0;
+    return m.pairs[k >> 1] != 0;
+}
+
 // Runs the 20 sweeps on X with the right-hand side B. general(im, ip, jm, jp, k) gives the new
 // value of the W cells at skewed offset k from their neighbours (i - 1, j), (i + 1, j), (i, j - 1)
-// and (i, j + 1); plain(...) gives the same for cells clear of obstacles, which all cells of a row
-// r are unless special_rows[r].
+// and (i, j + 1); plain(...) gives the same for cells clear of obstacles, which all cells are
+// except those set in special (rows without any are marked in special_rows).
 template <class General, class Plain>
-void run_sweeps(double* X, const double* B, int edge_mode, const bool* special_rows,
-                const General& general, const Plain& plain) {
+void run_sweeps(double* X, const double* B, int edge_mode, const SkewMask& special,
+                const bool* special_rows, const General& general, const Plain& plain) {
     constexpr int R = SKEW_ROWS;
     const bool copy = edge_mode == EDGE_COPY;
     for (int turn = 0; turn <= SWEEPS; ++turn) {
@@ -316,31 +323,29 @@ void run_sweeps(double* X, const double* B, int edge_mode, const bool* special_r
                 __builtin_prefetch(next_x + i);
                 __builtin_prefetch(next_b + i);
             }
-            auto compute = [&](const auto& cell) {
-                if (partial) {
-                    // The first turn stores the interior of diagonal r (its
-                    // ring cells keep their entry values), the last turn that
-                    // of diagonal r + 128.
-                    const int lo = turn == 0 ? 1 : r + 2;
-                    const int hi = turn == 0 ? r - 1 : GRID_INNER;
-                    for (int i = lo & -W; i <= hi; i += W) {
-                        const vd v = cell(load(below + i - 1), load(above + i + 1), load(below + i),
-                                          load(above + i), k0 + i);
-                        store_at(row + i, v, lanes_from_bits(range_bits(i, lo, hi)));
-                    }
-                    return;
+            // The vector at position i. The choice between the two forms is
+            // the same in every turn, which the branch predictor learns.
+            const bool special_row = special_rows[r];
+            auto cell = [&](int i) {
+                const vd im = load(below + i - 1), ip = load(above + i + 1);
+                const vd jm = load(below + i), jp = load(above + i);
+                if (special_row && any_set(special, k0 + i - SKEW_FRONT)) {
+                    return general(im, ip, jm, jp, k0 + i);
                 }
-                for (int i = 0; i < R; i += W) {
-                    store(row + i, cell(load(below + i - 1), load(above + i + 1), load(below + i),
-                                        load(above + i), k0 + i));
-                }
+                return plain(im, ip, jm, jp, k0 + i);
             };
-            if (special_rows[r]) {
-                compute(general);
-            } else {
-                compute(plain);
+            if (partial) {
+                // The first turn stores the interior of diagonal r (its ring
+                // cells keep their entry values), the last turn that of
+                // diagonal r + 128.
+                const int lo = turn == 0 ? 1 : r + 2;
+                const int hi = turn == 0 ? r - 1 : GRID_INNER;
+                for (int i = lo & -W; i <= hi; i += W) {
+                    store_at(row + i, cell(i), lanes_from_bits(range_bits(i, lo, hi)));
+                }
+                continue;
             }
-            if (partial) continue;
+            for (int i = 0; i < R; i += W) store(row + i, cell(i));
             // The ring cells of this row (corners excepted): (0, r) and (r, 0)
             // on diagonal r, (r + 1, 127) and (127, r + 1) on diagonal r + 128.
             if (r >= 1 && r <= GRID_INNER) {
@@ -477,7 +482,7 @@ void diffuse_sweeps(const float* x0, float* x, int edge_mode, float a) {
         return to_float(value);
     };
     run_sweeps(
-        X, B, edge_mode, masks.row_has_solid,
+        X, B, edge_mode, masks.solid, masks.row_has_solid,
         [&](vd im, vd ip, vd jm, vd jp, int k) {
             return zero_at(mask_lanes(solid, k - SKEW_FRONT), value(im, ip, jm, jp, k));
         },
@@ -593,7 +598,7 @@ void project(float* U, float* V, float* P, float* DIV) {
         return to_float(((((load(B + k) + im) + ip) + jm) + jp) * quarter);
     };
     run_sweeps(
-        X, B, EDGE_COPY, masks.row_has_any,
+        X, B, EDGE_COPY, masks.any, masks.row_has_any,
         [&](vd im, vd ip, vd jm, vd jp, int k) {
             const int b = k - SKEW_FRONT;
             const vd p =

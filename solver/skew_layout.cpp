@@ -28,7 +28,7 @@ struct MaskStore {
 };
 
 alignas(64) std::int64_t native_solid[FIELD_SIZE];
-MaskStore solid, solid_below_j, solid_above_j;
+MaskStore solid, solid_below_j, solid_above_j, any;
 bool row_has_solid[SKEW_ROWS];
 bool row_has_any[SKEW_ROWS];
 // The obstacle field the masks were built from.
@@ -49,6 +49,7 @@ SkewMasks skew_masks() {
         solid.clear();
         solid_below_j.clear();
         solid_above_j.clear();
+        any.clear();
         std::memset(row_has_solid, 0, sizeof row_has_solid);
         std::memset(row_has_any, 0, sizeof row_has_any);
         for (int j = 1; j <= GRID_INNER; ++j) {
@@ -61,6 +62,7 @@ SkewMasks skew_masks() {
                 if (here) solid.set(k);
                 if (below) solid_below_j.set(k);
                 if (above) solid_above_j.set(k);
+                if (here || below || above) any.set(k);
                 const int row = k / SKEW_ROWS;
                 row_has_solid[row] = row_has_solid[row] || here;
                 row_has_any[row] = row_has_any[row] || here || below || above;
@@ -68,7 +70,7 @@ SkewMasks skew_masks() {
         }
         built = true;
     }
-    return {solid.view(),  solid_below_j.view(), solid_above_j.view(),
+    return {solid.view(),  solid_below_j.view(), solid_above_j.view(), any.view(),
             row_has_solid, row_has_any,          native_solid};
 }
 

@@ -52,6 +52,8 @@ struct SkewMasks {
     SkewMask solid_below_j;
     /// obstacle[c + 128] != 0 at interior cells.
     SkewMask solid_above_j;
+    /// Any of the three.
+    SkewMask any;
     /// Per row, whether it has a solid cell.
     const bool* row_has_solid;
     /// Per row, whether any of the three masks is set in it.

@@ -8,7 +8,7 @@
 // a few helpers use the instructions of their level; without it (the
 // portable set, built on every architecture) the same helpers are written
 // in plain vector code that any target's compiler maps to its own vector
-// unit or to scalar code.
+// unit or to scalar code, except for one conversion on arm64 (see below).
 //
 // Bit-identity with the literal kernels rests on three rules: every
 // operation is the same IEEE operation on the same operands in the same order
@@ -20,6 +20,13 @@
 #if defined(KERNEL_X86)
 #include <immintrin.h>
 #define X86_LANES LANES
+#elif defined(__aarch64__) && LANES == 2
+// The portable set on arm64: the same generic code, with the two-lane float
+// conversions spelled out (the generic widening becomes one scalar conversion
+// a lane).
+#include <arm_neon.h>
+#define ARM64_LANES 2
+#define X86_LANES 0
 #else
 // No level-specific instructions: every helper takes its generic form.
 #define X86_LANES 0
@@ -81,6 +88,8 @@ inline vd widen(vf x) {
     return _mm512_maskz_cvtps_pd(0xff, x);
 #elif X86_LANES == 4 && defined(__AVX2__)
     return _mm256_cvtps_pd(x);
+#elif defined(ARM64_LANES)
+    return (vd)vcvt_f64_f32((float32x2_t)x);
 #else
     return __builtin_convertvector(x, vd);
 #endif

@@ -292,12 +292,13 @@ inline unsigned range_bits(int i, int lo, int hi) {
 // The ring cells are rows' cells too. The edge rule between sweeps sets a
 // ring cell to the interior cell next to it (copy mode) or to 0 (zero mode),
 // and only that interior cell ever reads it. So after a row is computed its
-// ring cells are given the value that cell must read next: the ring cells
-// (0, j) and (i, 0), read in the same sweep one time later, the neighbour's
-// value of the previous sweep (the first sweep reads them as they were on
-// entry); the ring cells (127, j) and (i, 127), read in the next sweep, the
-// neighbour's value just computed. Corners are never read; the edge rule on
-// the native field at the end sets them and the ring.
+// ring cells are set to what that interior cell must read next (0 in zero
+// mode): (0, j) and (i, 0), read one time step later in the same sweep, take
+// the interior cell's value, which is still that of the previous sweep (the
+// first sweep reads them as they were on entry, so the first turn leaves
+// them); (127, j) and (i, 127), read in the next sweep, take the interior
+// cell's value just computed. Corners are never read; the edge rule on the
+// native field at the end sets them and the ring.
 
 constexpr int SWEEPS = 20;
 

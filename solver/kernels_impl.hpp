@@ -192,6 +192,12 @@ inline vd lane_numbers() {
     for (int k = 0; k < W; ++k) v[k] = k;
     return v;
 }
+// The same as integers.
+inline vi lane_indices() {
+    vi v;
+    for (int k = 0; k < W; ++k) v[k] = k;
+    return v;
+}
 // ---------------------------------------------------------------------------
 // Lane masks: one bit per lane, as the skewed obstacle masks store them.
 
@@ -312,10 +318,10 @@ inline bool any_set(const SkewMask& m, int k) {
 // Runs the 20 sweeps on X with the right-hand side B. general(im, ip, jm, jp, k) gives the new
 // value of the W cells at skewed offset k from their neighbours (i - 1, j), (i + 1, j), (i, j - 1)
 // and (i, j + 1); plain(...) gives the same for cells clear of obstacles, which all cells are
-// except those set in special (rows without any are marked in special_rows).
+// except those set in special.
 template <class General, class Plain>
 void run_sweeps(double* X, const double* B, int edge_mode, const SkewMask& special,
-                const bool* special_rows, const General& general, const Plain& plain) {
+                const General& general, const Plain& plain) {
     constexpr int R = SKEW_ROWS;
     const bool copy = edge_mode == EDGE_COPY;
     for (int turn = 0; turn <= SWEEPS; ++turn) {
@@ -335,11 +341,10 @@ void run_sweeps(double* X, const double* B, int edge_mode, const SkewMask& speci
             }
             // The vector at position i. The choice between the two forms is
             // the same in every turn, which the branch predictor learns.
-            const bool special_row = special_rows[r];
             auto cell = [&](int i) {
                 const vd im = load(below + i - 1), ip = load(above + i + 1);
                 const vd jm = load(below + i), jp = load(above + i);
-                if (special_row && any_set(special, k0 + i - SKEW_FRONT)) {
+                if (any_set(special, k0 + i - SKEW_FRONT)) {
                     return general(im, ip, jm, jp, k0 + i);
                 }
                 return plain(im, ip, jm, jp, k0 + i);
@@ -403,13 +408,12 @@ inline vd gather_doubles(const double* base, vi index) {
 // Native field into the skewed array, all cells: position i of row r holds
 // cell (i, (r - i) mod 128).
 void to_skew(const float* x, double* s) {
-    vi lanes;
-    for (int k = 0; k < W; ++k) lanes[k] = k;
+    const vi lanes = lane_indices();
     for (int r = 0; r < SKEW_ROWS; ++r) {
         double* row = s + SKEW_FRONT + SKEW_ROWS * r;
         for (int i = 0; i < N; i += W) {
             const vi column = lanes + i;
-            store(row + i, gather_floats(x, column + (((r - column) & (N - 1)) << 7)));
+            store(row + i, gather_floats(x, column + ((r - column) & (N - 1)) * N));
         }
     }
 }
@@ -417,12 +421,11 @@ void to_skew(const float* x, double* s) {
 // The skewed array back into the native field, interior rows (the ring lanes
 // of those rows too; the edge rule that follows sets them).
 void from_skew(const double* s, float* x) {
-    vi lanes;
-    for (int k = 0; k < W; ++k) lanes[k] = k;
+    const vi lanes = lane_indices();
     for (int j = 1; j <= GRID_INNER; ++j) {
         for (int i = 0; i < N; i += W) {
             const vi column = lanes + i;
-            const vi at = SKEW_FRONT + (((column + j) & (SKEW_ROWS - 1)) << 7) + column;
+            const vi at = SKEW_FRONT + ((column + j) & (SKEW_ROWS - 1)) * SKEW_ROWS + column;
             store_float(x + N * j + i, gather_doubles(s, at));
         }
     }
@@ -492,7 +495,7 @@ void diffuse_sweeps(const float* x0, float* x, int edge_mode, float a) {
         return to_float(value);
     };
     run_sweeps(
-        X, B, edge_mode, masks.solid, masks.row_has_solid,
+        X, B, edge_mode, masks.solid,
         [&](vd im, vd ip, vd jm, vd jp, int k) {
             return zero_at(mask_lanes(solid, k - SKEW_FRONT), value(im, ip, jm, jp, k));
         },
@@ -608,7 +611,7 @@ void project(float* U, float* V, float* P, float* DIV) {
         return to_float(((((load(B + k) + im) + ip) + jm) + jp) * quarter);
     };
     run_sweeps(
-        X, B, EDGE_COPY, masks.any, masks.row_has_any,
+        X, B, EDGE_COPY, masks.any,
         [&](vd im, vd ip, vd jm, vd jp, int k) {
             const int b = k - SKEW_FRONT;
             const vd p =

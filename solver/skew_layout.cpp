@@ -29,8 +29,6 @@ struct MaskStore {
 
 alignas(64) std::int64_t native_solid[FIELD_SIZE];
 MaskStore solid, solid_below_j, solid_above_j, any;
-bool row_has_solid[SKEW_ROWS];
-bool row_has_any[SKEW_ROWS];
 // The obstacle field the masks were built from.
 std::int32_t built_from[FIELD_SIZE];
 bool built = false;
@@ -50,8 +48,6 @@ SkewMasks skew_masks() {
         solid_below_j.clear();
         solid_above_j.clear();
         any.clear();
-        std::memset(row_has_solid, 0, sizeof row_has_solid);
-        std::memset(row_has_any, 0, sizeof row_has_any);
         for (int j = 1; j <= GRID_INNER; ++j) {
             for (int i = 1; i <= GRID_INNER; ++i) {
                 const int c = cell_index(i, j);
@@ -63,15 +59,11 @@ SkewMasks skew_masks() {
                 if (below) solid_below_j.set(k);
                 if (above) solid_above_j.set(k);
                 if (here || below || above) any.set(k);
-                const int row = k / SKEW_ROWS;
-                row_has_solid[row] = row_has_solid[row] || here;
-                row_has_any[row] = row_has_any[row] || here || below || above;
             }
         }
         built = true;
     }
-    return {solid.view(),  solid_below_j.view(), solid_above_j.view(), any.view(),
-            row_has_solid, row_has_any,          native_solid};
+    return {solid.view(), solid_below_j.view(), solid_above_j.view(), any.view(), native_solid};
 }
 
 void begin_step() {

@@ -54,10 +54,6 @@ struct SkewMasks {
     SkewMask solid_above_j;
     /// Any of the three.
     SkewMask any;
-    /// Per row, whether it has a solid cell.
-    const bool* row_has_solid;
-    /// Per row, whether any of the three masks is set in it.
-    const bool* row_has_any;
     /// obstacle[c] != 0 in the native layout, by flat index.
     const std::int64_t* native_solid;
 };

@@ -2,9 +2,9 @@
 # package CPack makes of it (`cpack -G DEB` in the build tree).
 #
 # Only the program and its data install: the executable, its manual page,
-# the menu entry with its icon, and the README. The static libraries, the
-# tests and the benchmarks have no install rules; GoogleTest and Google
-# Benchmark come from the system through find_package, so none of their
+# the menu entry with its icon, the AppStream metadata, and the README,
+# changelog and copyright. The static libraries, the tests and the
+# benchmarks have no install rules; GoogleTest and Google Benchmark come from the system through find_package, so none of their
 # install rules join in either.
 include(GNUInstallDirs)
 
@@ -13,24 +13,84 @@ if(NOT TARGET fluids)
   return()
 endif()
 
+# The component id of the menu entry and the AppStream metadata: the
+# reverse of the project's domain, as AppStream asks (hyphens become
+# underscores). Both files in docs/ are named after it.
+set(FLUIDS_APP_ID example.c_seed_49f9a9b1.fluids)
+
 # The program links only system libraries, so it needs no run path once
-# installed (CMake drops the build tree's when it installs).
+# installed (CMake drops the build tree's when it installs). Relocations are
+# resolved at start-up and then made read-only, as Debian's hardening asks.
+target_link_options(fluids PRIVATE LINKER:-z,relro LINKER:-z,now)
 install(TARGETS fluids RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# A stripped install (the package's) also drops the compiler's version
+# notes, which nothing at run time reads.
+install(CODE "
+  if(CMAKE_INSTALL_DO_STRIP)
+    execute_process(COMMAND \"${CMAKE_OBJCOPY}\" --remove-section=.comment --remove-section=.note
+      \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/fluids\" COMMAND_ERROR_IS_FATAL ANY)
+  endif()")
+
+set(FLUIDS_MAINTAINER "fluids maintainers <maintainers@users.noreply.c-seed-49f9a9b1.example>")
+
+# The manual page and the changelog compressed as Debian policy asks: gzip
+# at the highest level, without the file's name and time, so that the same
+# text gives the same bytes. The changelog of a package without a Debian
+# revision is read by Debian's tools in their own format, so CHANGELOG.md is
+# written in that form first. The copyright file in Debian's machine-readable
+# format carries the licence text of LICENSE.
+find_program(FLUIDS_GZIP gzip REQUIRED)
+set(doc_out ${CMAKE_CURRENT_BINARY_DIR}/packaging)
+add_custom_command(OUTPUT ${doc_out}/fluids.6.gz ${doc_out}/changelog.gz
+  COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/docs/fluids.6 ${doc_out}/fluids.6
+  COMMAND ${PROJECT_SOURCE_DIR}/scripts/debian_changelog.sh ${PROJECT_SOURCE_DIR}/CHANGELOG.md
+          ${FLUIDS_MAINTAINER} ${doc_out}/changelog
+  COMMAND ${FLUIDS_GZIP} -9nf ${doc_out}/fluids.6 ${doc_out}/changelog
+  DEPENDS ${PROJECT_SOURCE_DIR}/docs/fluids.6 ${PROJECT_SOURCE_DIR}/CHANGELOG.md
+          ${PROJECT_SOURCE_DIR}/scripts/debian_changelog.sh
+  VERBATIM)
+add_custom_target(fluids_docs ALL DEPENDS ${doc_out}/fluids.6.gz ${doc_out}/changelog.gz)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/LICENSE)
+file(STRINGS ${PROJECT_SOURCE_DIR}/LICENSE licence_lines)
+list(SUBLIST licence_lines 4 -1 licence_lines)  # after the title and the copyright line
+set(copyright
+  "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/\n"
+  "Upstream-Name: fluids\n"
+  "Upstream-Contact: ${FLUIDS_MAINTAINER}\n"
+  "\n"
+  "Files: *\n"
+  "Copyright: 2026 the fluids authors\n"
+  "License: Expat\n"
+  "\n"
+  "License: Expat\n")
+foreach(line IN LISTS licence_lines)
+  if(line STREQUAL "")
+    list(APPEND copyright " .\n")
+  else()
+    list(APPEND copyright " ${line}\n")
+  endif()
+endforeach()
+string(CONCAT copyright ${copyright})
+file(WRITE ${doc_out}/copyright "${copyright}")
+
 # Section 6, games and demos: a toy for experimenting with a fluid.
-install(FILES ${PROJECT_SOURCE_DIR}/docs/fluids.6 DESTINATION ${CMAKE_INSTALL_MANDIR}/man6)
-install(FILES ${PROJECT_SOURCE_DIR}/docs/fluids.desktop
+install(FILES ${doc_out}/fluids.6.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man6)
+install(FILES ${PROJECT_SOURCE_DIR}/docs/${FLUIDS_APP_ID}.desktop
         DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/applications)
+install(FILES ${PROJECT_SOURCE_DIR}/docs/${FLUIDS_APP_ID}.metainfo.xml
+        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/metainfo)
 # The icon is a crop of the program's own picture (docs/make_screenshot.sh).
 install(FILES ${PROJECT_SOURCE_DIR}/docs/fluids-128.png
         DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/icons/hicolor/128x128/apps RENAME fluids.png)
-install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES ${PROJECT_SOURCE_DIR}/README.md ${doc_out}/changelog.gz ${doc_out}/copyright
+        DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
 # The Debian package: fluids_<version>_<arch>.deb, its dependencies computed
 # by dpkg-shlibdeps from the libraries the executable links.
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME fluids)
 set(CPACK_PACKAGE_VENDOR "fluids maintainers")
-set(CPACK_PACKAGE_CONTACT "fluids maintainers <maintainers@users.noreply.c-seed-49f9a9b1.example>")
+set(CPACK_PACKAGE_CONTACT ${FLUIDS_MAINTAINER})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "interactive two-dimensional fluid simulator")
 string(CONCAT CPACK_PACKAGE_DESCRIPTION
   "fluids opens one window in which an incompressible fluid on a grid of\n"

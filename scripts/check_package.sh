@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Makes the Debian package of a built tree and checks it without installing
-# it: its control fields, its file list, and the unpacked program, menu entry
-# and manual page.
+# it: its control fields, its file list, lintian, the unpacked program, menu
+# entry, AppStream metadata and manual page, and that every place that names
+# the version agrees with the CMake project version.
 #
 #   scripts/check_package.sh [build directory, default build]
 set -euo pipefail
@@ -27,11 +28,15 @@ done
 
 # Exactly the program and its data: no tests, benchmarks or libraries.
 files=$(dpkg-deb --contents "$deb" | grep -v '^d' | awk '{print $6}' | sort)
-expected='./usr/bin/fluids
-./usr/share/applications/fluids.desktop
+id=$(basename docs/*.metainfo.xml .metainfo.xml)  # the component id
+expected="./usr/bin/fluids
+./usr/share/applications/$id.desktop
 ./usr/share/doc/fluids/README.md
+./usr/share/doc/fluids/changelog.gz
+./usr/share/doc/fluids/copyright
 ./usr/share/icons/hicolor/128x128/apps/fluids.png
-./usr/share/man/man6/fluids.6'
+./usr/share/man/man6/fluids.6.gz
+./usr/share/metainfo/$id.metainfo.xml"
 [ "$files" = "$expected" ] || fail "the package holds"$'\n'"$files"$'\n'"instead of"$'\n'"$expected"
 
 root=$(mktemp -d)
@@ -52,11 +57,35 @@ run=$(FLUIDS_UNDER_TEST=$usr/bin/fluids "$build/tests/window_test" \
 grep -q '^\[  PASSED  \] 1 test\.' <<< "$run" || fail "its window test did not run"$'\n'"$run"
 
 # The menu entry is valid (hints, such as the two main categories the entry
-# asks for, are allowed) and the manual page lints clean.
-validate=$(desktop-file-validate "$usr/share/applications/fluids.desktop" 2>&1) ||
-  fail "desktop-file-validate: $validate"
+# asks for, are allowed), its icon is in the package, the AppStream metadata
+# validates (infos allowed) and the manual page lints clean.
+desktop=$usr/share/applications/$id.desktop
+validate=$(desktop-file-validate "$desktop" 2>&1) || fail "desktop-file-validate: $validate"
 if grep -E ': (error|warning): ' <<< "$validate"; then fail "the menu entry has faults"; fi
-lint=$(mandoc -Tlint -Wall "$usr/share/man/man6/fluids.6" 2>&1) || true
+icon=$(sed -n 's/^Icon=//p' "$desktop")
+[ -f "$usr/share/icons/hicolor/128x128/apps/$icon.png" ] || fail "no icon '$icon' in the package"
+metainfo=$usr/share/metainfo/$id.metainfo.xml
+appstream=$(appstreamcli validate --no-net "$metainfo" 2>&1) || fail "appstreamcli: $appstream"
+grep -q "<launchable type=\"desktop-id\">$id.desktop</launchable>" "$metainfo" ||
+  fail "the metainfo does not launch $id.desktop"
+lint=$(mandoc -Tlint -Wall "$usr/share/man/man6/fluids.6.gz" 2>&1) || true
 [ -z "$lint" ] || fail "mandoc: $lint"
+
+# The version is the CMake project's; the changelog's latest release, the
+# metainfo's latest release and the manual page's footer name it, and the
+# metainfo gives the changelog's date.
+changelog=$(zcat "$usr/share/doc/fluids/changelog.gz")
+release=$(awk '/^## \[[0-9]/ { gsub(/[][]/, "", $2); print $2, $4; exit }' CHANGELOG.md)
+[ "${release% *}" = "$version" ] || fail "CHANGELOG.md's latest release is '$release', not $version"
+head -n 1 <<< "$changelog" | grep -q "^fluids ($version) " || fail "the packaged changelog is not of $version"
+grep -q "<release version=\"$version\" date=\"${release#* }\"" <<< "$(grep -m 1 '<release ' "$metainfo")" ||
+  fail "the metainfo's latest release is not $release"
+grep -q "^\.TH FLUIDS 6 [0-9-]* \"fluids $version\"" <(zcat "$usr/share/man/man6/fluids.6.gz") ||
+  fail "the manual page's footer does not name fluids $version"
+
+# Lintian, pedantic: no error and no warning; what else it says is shown.
+tags=$(lintian --pedantic --display-info --fail-on error,warning "$deb" 2>&1) ||
+  fail "lintian:"$'\n'"$tags"
+grep -v 'running with root privileges' <<< "$tags" || true
 
 echo "package check: $(basename "$deb") passed"

@@ -16,8 +16,9 @@ figures() {
 
 ./scripts/install_deps.sh
 
-# 1. Release build: unit tests, window tests, equivalence tests.
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release
+# 1. Release build: unit tests, window tests, equivalence tests (switched on
+#    explicitly: ./run.sh configures the same tree without them).
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DFLUIDS_BUILD_TESTS=ON -DFLUIDS_BUILD_BENCH=ON
 cmake --build build -j "$jobs"
 ctest --test-dir build --output-on-failure -j "$jobs"
 figures build

@@ -3,13 +3,19 @@
 # only those that are missing. Runs apt-get as root, or through sudo.
 set -euo pipefail
 
+# "install_deps.sh run": only what building and running the program need
+# (./run.sh): the compiler, CMake and the GL and GLUT development packages.
+run_packages=(
+  cmake g++ make
+  freeglut3-dev libgl1-mesa-dev libgl1-mesa-dri libglu1-mesa-dev
+)
 packages=(
-  cmake g++ make pkg-config
+  "${run_packages[@]}" pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
-  freeglut3-dev libgl1-mesa-dev libgl1-mesa-dri libglu1-mesa-dev libx11-dev
+  libx11-dev
   xvfb xdotool x11-utils xauth
   clang libclang-rt-14-dev
-  dpkg-dev file desktop-file-utils mandoc
+  dpkg-dev file desktop-file-utils mandoc lintian appstream
 )
 
 # "install_deps.sh cross": instead, what the emulated arm64 tests need (the
@@ -20,6 +26,7 @@ if [ "${1:-}" = cross ]; then
   packages=(crossbuild-essential-arm64 qemu-user)
   install_options=()
 fi
+[ "${1:-}" = run ] && packages=("${run_packages[@]}")
 
 missing=()
 for p in "${packages[@]}"; do

@@ -11,10 +11,18 @@
 // rounded to float where it is stored (to a field or a float variable). The
 // results are therefore defined to the bit, independent of the compiler's
 // optimisation level, provided that floating-point contraction is disabled
-// (see the top-level CMakeLists.txt).
+// (the solver's target sets it, see CMakeLists.txt).
 #pragma once
 
 #include <cstdint>
+
+// The fast-math options let the compiler reassociate sums, replace divisions
+// by reciprocals and assume that no NaN or infinity occurs, all of which
+// change results; every solver source includes this header, so such a build
+// stops here instead of computing other numbers.
+#ifdef __FAST_MATH__
+#error "fluids must not be compiled with the fast-math options: its results are defined to the bit"
+#endif
 
 namespace fluid {
 

@@ -2,6 +2,8 @@
 // selection by instruction-set level.
 #pragma once
 
+#include "fluid.hpp"  // with it the fast-math guard, in every solver source
+
 namespace fluid::detail {
 
 /// Instruction-set levels with a kernel set, lowest first. Every build has

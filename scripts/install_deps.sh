@@ -20,6 +20,11 @@ if [ "${1:-}" = cross ]; then
   packages=(crossbuild-essential-arm64 qemu-user)
   install_options=()
 fi
+# "install_deps.sh windows": what the Windows build and its tests under wine
+# need (MinGW-w64, wine, NSIS; dpkg-dev unpacks freeglut's source package).
+if [ "${1:-}" = windows ]; then
+  packages=(cmake make g++-mingw-w64-x86-64-posix wine wine64 nsis dpkg-dev)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

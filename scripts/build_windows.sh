@@ -22,6 +22,10 @@ if [ "${1:-}" = --test ]; then
 fi
 dir=$(realpath -m "${1:-build-windows}")
 jobs=$(nproc)
+fail() {
+  echo "build_windows.sh: $*" >&2
+  exit 1
+}
 
 ./scripts/install_deps.sh windows
 
@@ -79,14 +83,19 @@ trap cleanup EXIT
 cmake -S . -B "$dir" --toolchain "$PWD/cmake/x86_64-w64-mingw32.cmake" \
       -DCMAKE_BUILD_TYPE=Release -DCMAKE_FIND_ROOT_PATH="$freeglut" -DFLUIDS_BUILD_BENCH=OFF
 cmake --build "$dir" -j "$jobs"
+# The program needs no DLL but those every Windows has: the C++ and GCC
+# runtimes, winpthread and freeglut are linked in.
+for dll in $(x86_64-w64-mingw32-objdump -p "$dir/viewer/fluids.exe" |
+               sed -n 's/^[[:space:]]*DLL Name: //p' | tr '[:upper:]' '[:lower:]'); do
+  case $dll in
+    kernel32.dll | user32.dll | gdi32.dll | advapi32.dll | opengl32.dll | winmm.dll | msvcrt.dll) ;;
+    *) fail "fluids.exe needs $dll" ;;
+  esac
+done
 (cd "$dir" && cpack -G NSIS > /dev/null)
 ls "$dir/viewer/fluids.exe" "$dir"/fluids-*-win64.exe
 
 [ "$run_tests" = 1 ] || exit 0
-fail() {
-  echo "build_windows.sh: $*" >&2
-  exit 1
-}
 
 # 4. The solver, viewer-logic, formatter and report tests under wine: every
 #    kernel level against the literal kernels, the golden hashes recorded on
@@ -100,14 +109,11 @@ ctest --test-dir "$dir" --output-on-failure -j "$jobs"
 #    close button; standard output closed, full or a broken pipe.
 native=$(realpath -m "${FLUIDS_NATIVE_BUILD:-build}")
 [ -x "$native/tests/window_test" ] || fail "no window tests in $native (build it first)"
+#    One at a time: wine's server keeps one foreground window for all
+#    displays, so a second program would take the keyboard from the first.
 export FLUIDS_LAUNCHER=wine
-window_tests=WindowTest.FillSource*:WindowTest.RightClick*:WindowTest.Painting*
-window_tests+=:WindowTest.CellsShow*:WindowTest.AnOlderGL*:WindowTest.TheSameScene*
-window_tests+=:WindowTest.Closing*
-FLUIDS_UNDER_TEST=$dir/viewer/fluids.exe "$native/tests/window_test" \
-  --gtest_filter="$window_tests" --gtest_brief=1
-FLUIDS_UNDER_TEST=$dir/viewer/fluids.exe "$native/tests/hostile_window_test" \
-  --gtest_filter='*UnwritableOutput*' --gtest_brief=1
+FLUIDS_UNDER_TEST=$dir/viewer/fluids.exe ctest --test-dir "$native" --output-on-failure \
+  -R '^(WindowTest[.](FillSource|RightClick|Painting|CellsShow|AnOlderGL|TheSameScene|Closing)|HostileWindowTest[.]UnwritableOutput)'
 
 # 6. The installer, silent, on an Xvfb of its own (wine needs a display for
 #    it even so). It hands itself on to an elevated process and returns
@@ -129,8 +135,8 @@ wine "$installer" /S
 wait_until '[ -f "$installed/bin/fluids.exe" ] && [ -f "$installed/Uninstall.exe" ] && [ -f "$menu/fluids.lnk" ]' \
   "the installer did not install fluids.exe, its uninstaller and its Start-menu entry"
 sleep 1
-FLUIDS_UNDER_TEST=$installed/bin/fluids.exe "$native/tests/window_test" \
-  --gtest_filter=WindowTest.ResetKeepsTheTogglesAndEscapeFlushesTheOutput --gtest_brief=1 ||
+FLUIDS_UNDER_TEST=$installed/bin/fluids.exe ctest --test-dir "$native" --output-on-failure \
+  -R '^WindowTest[.]ResetKeepsTheTogglesAndEscapeFlushesTheOutput$' ||
   fail "the installed program failed its window test"
 wine "$installed/Uninstall.exe" /S
 wait_until '[ ! -e "$installed" ] && [ ! -e "$menu" ]' "the uninstaller left $installed or $menu behind"

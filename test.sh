@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs the whole test suite through CTest.
 #
-#   ./test.sh          release, sanitized and arm64 (emulated) builds, every test
+#   ./test.sh          release, sanitized, arm64 (emulated) and Windows (wine)
+#                      builds, every test
 #   ./test.sh quick    release build only
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -38,7 +39,13 @@ figures build-asan
 # 3. arm64: the solver and the display-free tests cross-built, under qemu.
 ./scripts/test_cross.sh
 
-# 4. Fuzzing with libFuzzer (clang): the solver on arbitrary field contents
+# 4. Windows: fluids.exe, its installer and the display-free tests
+#    cross-built with MinGW-w64; those tests under wine, the release build's
+#    window tests driving wine fluids.exe, the installer installing, running
+#    and uninstalling it.
+./scripts/build_windows.sh --test build-windows
+
+# 5. Fuzzing with libFuzzer (clang): the solver on arbitrary field contents
 #    and the input handling on arbitrary event sequences, each for a bounded
 #    time, both at once. The seed corpus in tests/fuzz/corpus is only read;
 #    what the fuzzers find goes to the build directory.

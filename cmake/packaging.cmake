@@ -19,71 +19,80 @@ endif()
 set(FLUIDS_APP_ID example.c_seed_49f9a9b1.fluids)
 
 # The program links only system libraries, so it needs no run path once
-# installed (CMake drops the build tree's when it installs). Relocations are
-# resolved at start-up and then made read-only, as Debian's hardening asks.
-target_link_options(fluids PRIVATE LINKER:-z,relro LINKER:-z,now)
+# installed (CMake drops the build tree's when it installs).
 install(TARGETS fluids RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-# A stripped install (the package's) also drops the compiler's version
-# notes, which nothing at run time reads.
-install(CODE "
-  if(CMAKE_INSTALL_DO_STRIP)
-    execute_process(COMMAND \"${CMAKE_OBJCOPY}\" --remove-section=.comment --remove-section=.note
-      \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/fluids\" COMMAND_ERROR_IS_FATAL ANY)
-  endif()")
 
-set(FLUIDS_MAINTAINER "fluids maintainers <maintainers@users.noreply.c-seed-49f9a9b1.example>")
+# Windows: the installer (below) carries the program, the README and the
+# licence; the rest of this file is the Linux install and its Debian package.
+if(WIN32)
+  install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE
+          DESTINATION ${CMAKE_INSTALL_DOCDIR})
+else()
+  # Relocations are resolved at start-up and then made read-only, as Debian's
+  # hardening asks.
+  target_link_options(fluids PRIVATE LINKER:-z,relro LINKER:-z,now)
+  # A stripped install (the package's) also drops the compiler's version
+  # notes, which nothing at run time reads.
+  install(CODE "
+    if(CMAKE_INSTALL_DO_STRIP)
+      execute_process(COMMAND \"${CMAKE_OBJCOPY}\" --remove-section=.comment --remove-section=.note
+        \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/fluids\" COMMAND_ERROR_IS_FATAL ANY)
+    endif()")
 
-# The manual page and the changelog compressed as Debian policy asks: gzip
-# at the highest level, without the file's name and time, so that the same
-# text gives the same bytes. The changelog of a package without a Debian
-# revision is read by Debian's tools in their own format, so CHANGELOG.md is
-# written in that form first. The copyright file in Debian's machine-readable
-# format carries the licence text of LICENSE.
-find_program(FLUIDS_GZIP gzip REQUIRED)
-set(doc_out ${CMAKE_CURRENT_BINARY_DIR}/packaging)
-add_custom_command(OUTPUT ${doc_out}/fluids.6.gz ${doc_out}/changelog.gz
-  COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/docs/fluids.6 ${doc_out}/fluids.6
-  COMMAND ${PROJECT_SOURCE_DIR}/scripts/debian_changelog.sh ${PROJECT_SOURCE_DIR}/CHANGELOG.md
-          ${FLUIDS_MAINTAINER} ${doc_out}/changelog
-  COMMAND ${FLUIDS_GZIP} -9nf ${doc_out}/fluids.6 ${doc_out}/changelog
-  DEPENDS ${PROJECT_SOURCE_DIR}/docs/fluids.6 ${PROJECT_SOURCE_DIR}/CHANGELOG.md
-          ${PROJECT_SOURCE_DIR}/scripts/debian_changelog.sh
-  VERBATIM)
-add_custom_target(fluids_docs ALL DEPENDS ${doc_out}/fluids.6.gz ${doc_out}/changelog.gz)
-set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/LICENSE)
-file(STRINGS ${PROJECT_SOURCE_DIR}/LICENSE licence_lines)
-list(SUBLIST licence_lines 4 -1 licence_lines)  # after the title and the copyright line
-set(copyright
-  "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/\n"
-  "Upstream-Name: fluids\n"
-  "Upstream-Contact: ${FLUIDS_MAINTAINER}\n"
-  "\n"
-  "Files: *\n"
-  "Copyright: 2026 the fluids authors\n"
-  "License: Expat\n"
-  "\n"
-  "License: Expat\n")
-foreach(line IN LISTS licence_lines)
-  if(line STREQUAL "")
-    list(APPEND copyright " .\n")
-  else()
-    list(APPEND copyright " ${line}\n")
-  endif()
-endforeach()
-string(CONCAT copyright ${copyright})
-file(WRITE ${doc_out}/copyright "${copyright}")
+  set(FLUIDS_MAINTAINER "fluids maintainers <maintainers@users.noreply.c-seed-49f9a9b1.example>")
 
-# Section 6, games and demos: a toy for experimenting with a fluid.
-install(FILES ${doc_out}/fluids.6.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man6)
-install(FILES ${PROJECT_SOURCE_DIR}/docs/${FLUIDS_APP_ID}.desktop
-        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/applications)
-install(FILES ${PROJECT_SOURCE_DIR}/docs/${FLUIDS_APP_ID}.metainfo.xml
-        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/metainfo)
-# The icon is a crop of the program's own picture (docs/make_screenshot.sh).
-install(FILES ${PROJECT_SOURCE_DIR}/docs/fluids-128.png
-        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/icons/hicolor/128x128/apps RENAME fluids.png)
-install(FILES ${PROJECT_SOURCE_DIR}/README.md ${doc_out}/changelog.gz ${doc_out}/copyright
-        DESTINATION ${CMAKE_INSTALL_DOCDIR})
+  # The manual page and the changelog compressed as Debian policy asks: gzip
+  # at the highest level, without the file's name and time, so that the same
+  # text gives the same bytes. The changelog of a package without a Debian
+  # revision is read by Debian's tools in their own format, so CHANGELOG.md is
+  # written in that form first. The copyright file in Debian's machine-readable
+  # format carries the licence text of LICENSE.
+  find_program(FLUIDS_GZIP gzip REQUIRED)
+  set(doc_out ${CMAKE_CURRENT_BINARY_DIR}/packaging)
+  add_custom_command(OUTPUT ${doc_out}/fluids.6.gz ${doc_out}/changelog.gz
+    COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/docs/fluids.6 ${doc_out}/fluids.6
+    COMMAND ${PROJECT_SOURCE_DIR}/scripts/debian_changelog.sh ${PROJECT_SOURCE_DIR}/CHANGELOG.md
+            ${FLUIDS_MAINTAINER} ${doc_out}/changelog
+    COMMAND ${FLUIDS_GZIP} -9nf ${doc_out}/fluids.6 ${doc_out}/changelog
+    DEPENDS ${PROJECT_SOURCE_DIR}/docs/fluids.6 ${PROJECT_SOURCE_DIR}/CHANGELOG.md
+            ${PROJECT_SOURCE_DIR}/scripts/debian_changelog.sh
+    VERBATIM)
+  add_custom_target(fluids_docs ALL DEPENDS ${doc_out}/fluids.6.gz ${doc_out}/changelog.gz)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/LICENSE)
+  file(STRINGS ${PROJECT_SOURCE_DIR}/LICENSE licence_lines)
+  list(SUBLIST licence_lines 4 -1 licence_lines)  # after the title and the copyright line
+  set(copyright
+    "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/\n"
+    "Upstream-Name: fluids\n"
+    "Upstream-Contact: ${FLUIDS_MAINTAINER}\n"
+    "\n"
+    "Files: *\n"
+    "Copyright: 2026 the fluids authors\n"
+    "License: Expat\n"
+    "\n"
+    "License: Expat\n")
+  foreach(line IN LISTS licence_lines)
+    if(line STREQUAL "")
+      list(APPEND copyright " .\n")
+    else()
+      list(APPEND copyright " ${line}\n")
+    endif()
+  endforeach()
+  string(CONCAT copyright ${copyright})
+  file(WRITE ${doc_out}/copyright "${copyright}")
+
+  # Section 6, games and demos: a toy for experimenting with a fluid.
+  install(FILES ${doc_out}/fluids.6.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man6)
+  install(FILES ${PROJECT_SOURCE_DIR}/docs/${FLUIDS_APP_ID}.desktop
+          DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/applications)
+  install(FILES ${PROJECT_SOURCE_DIR}/docs/${FLUIDS_APP_ID}.metainfo.xml
+          DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/metainfo)
+  # The icon is a crop of the program's own picture (docs/make_screenshot.sh).
+  install(FILES ${PROJECT_SOURCE_DIR}/docs/fluids-128.png
+          DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/icons/hicolor/128x128/apps RENAME fluids.png)
+  install(FILES ${PROJECT_SOURCE_DIR}/README.md ${doc_out}/changelog.gz ${doc_out}/copyright
+          DESTINATION ${CMAKE_INSTALL_DOCDIR})
+endif()
 
 # The Debian package: fluids_<version>_<arch>.deb, its dependencies computed
 # by dpkg-shlibdeps from the libraries the executable links.
@@ -104,4 +113,19 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/cmake/package_tools.cmake)
 set(CPACK_STRIP_FILES ON)
+
+# On Windows the installer instead (cpack -G NSIS, scripts/build_windows.sh):
+# fluids-<version>-win64.exe installs the program and the README under
+# Program Files\fluids, a Start-menu entry and an uninstaller. makensis
+# makes 32-bit installers unless told otherwise; this one is 64-bit, like
+# the program.
+if(WIN32)
+  set(CPACK_GENERATOR NSIS)
+  set(CPACK_PACKAGE_INSTALL_DIRECTORY fluids)
+  set(CPACK_PACKAGE_EXECUTABLES fluids fluids)
+  set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
+  set(CPACK_NSIS_DEFINES "Target amd64-unicode")
+  set(CPACK_NSIS_DISPLAY_NAME fluids)
+  set(CPACK_NSIS_PACKAGE_NAME fluids)
+endif()
 include(CPack)

@@ -27,6 +27,11 @@ if [ "${1:-}" = cross ]; then
   install_options=()
 fi
 [ "${1:-}" = run ] && packages=("${run_packages[@]}")
+# "install_deps.sh windows": what the Windows build and its tests under wine
+# need (MinGW-w64, wine, NSIS; dpkg-dev unpacks freeglut's source package).
+if [ "${1:-}" = windows ]; then
+  packages=(cmake make g++-mingw-w64-x86-64-posix wine wine64 nsis dpkg-dev)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -1,5 +1,6 @@
-// float_format_test.cpp - format_fixed6 against the C library's printf("%f"),
-// and the console report against a report built with printf.
+// float_format_test.cpp - format_fixed6 against glibc's printf("%f")
+// (report_text::printf_f), and the console report against a report built
+// with it.
 #include "float_format.hpp"
 
 #include <fcntl.h>
@@ -19,6 +20,7 @@
 #include <vector>
 
 #include "fluid.hpp"
+#include "report_text.hpp"
 #include "viewer.hpp"
 #include "viewer_support.hpp"
 
@@ -52,7 +54,7 @@ float from_bits(std::uint32_t bits) {
 // returned end and that nothing is written past it.
 ::testing::AssertionResult formats_like_printf(float value) {
     char expected[64];
-    const int n = std::snprintf(expected, sizeof expected, "%f", (double)value);
+    const int n = report_text::printf_f(expected, sizeof expected, value);
     char out[fluid::FIXED6_MAX_CHARS + 8];
     std::memset(out, '#', sizeof out);
     const char* end = fluid::format_fixed6(out, value);
@@ -175,8 +177,9 @@ void append_printf_field(std::string& text, const float* f) {
     char buf[64];
     for (int i = fluid::GRID_SIDE - 1; i >= 0; --i) {
         for (int j = 0; j < fluid::GRID_SIDE; ++j) {
-            text.append(buf, (std::size_t)std::snprintf(buf, sizeof buf, "%f ",
-                                                        (double)f[fluid::cell_index(i, j)]));
+            text.append(buf, (std::size_t)report_text::printf_f(buf, sizeof buf,
+                                                                f[fluid::cell_index(i, j)]));
+            text += ' ';
         }
         text += '\n';
     }
@@ -190,9 +193,9 @@ std::string printf_report(float total) {
     text += "\n\nv Field\n";
     append_printf_field(text, fluid::v);
     char buf[64];
-    text.append(
-        buf, (std::size_t)std::snprintf(buf, sizeof buf, "\n\nTotal Density: %f\n", (double)total));
-    return text;
+    text += "\n\nTotal Density: ";
+    text.append(buf, (std::size_t)report_text::printf_f(buf, sizeof buf, total));
+    return text + '\n';
 }
 
 // Equality of two long texts, reporting where they first differ.

@@ -3,6 +3,7 @@
 // program prints.
 #pragma once
 
+#include <cmath>
 #include <cstdio>
 #include <string>
 
@@ -10,14 +11,25 @@
 
 namespace report_text {
 
+/// What glibc's printf("%f") prints for a value: the reference text of the
+/// report on every platform. On Windows the C library is MinGW's C99 printf
+/// (not the Windows runtime's, which prints NaN as -1.#IND00), whose digits
+/// are the same but which drops the sign of a negative NaN.
+inline int printf_f(char* buf, std::size_t size, double value) {
+#ifdef _WIN32
+    if (std::isnan(value)) return std::snprintf(buf, size, std::signbit(value) ? "-nan" : "nan");
+#endif
+    return std::snprintf(buf, size, "%f", value);
+}
+
 /// One field as the report prints it: 128 lines of 128 "%f " values.
 inline std::string field(const float* f) {
     std::string out;
     char buf[64];
     for (int i = 127; i >= 0; --i) {
         for (int j = 0; j < 128; ++j) {
-            std::snprintf(buf, sizeof buf, "%f ", (double)f[reference::idx(i, j)]);
-            out += buf;
+            out.append(buf, (std::size_t)printf_f(buf, sizeof buf, f[reference::idx(i, j)]));
+            out += ' ';
         }
         out += '\n';
     }
@@ -27,10 +39,9 @@ inline std::string field(const float* f) {
 /// A whole report of the state, with the total density.
 inline std::string report(const reference::State& s) {
     char total[64];
-    std::snprintf(total, sizeof total, "\n\nTotal Density: %f\n",
-                  (double)reference::total_density(s.density));
+    const int n = printf_f(total, sizeof total, reference::total_density(s.density));
     return "\n\nDensity Field\n" + field(s.density) + "\n\nu Field\n" + field(s.u) +
-           "\n\nv Field\n" + field(s.v) + total;
+           "\n\nv Field\n" + field(s.v) + "\n\nTotal Density: " + std::string(total, n) + "\n";
 }
 
 }  // namespace report_text

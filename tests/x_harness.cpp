@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <sstream>
 #include <stdexcept>
 
 extern char** environ;
@@ -202,6 +203,21 @@ std::string fluids_path() {
     return other != nullptr && *other != '\0' ? other : FLUIDS_EXECUTABLE;
 }
 
+std::string native_fluids_path() {
+    return FLUIDS_EXECUTABLE;
+}
+
+std::vector<std::string> command_for(const std::string& executable) {
+    std::vector<std::string> argv;
+    const char* launcher = std::getenv("FLUIDS_LAUNCHER");
+    if (launcher != nullptr && executable == fluids_path()) {
+        std::istringstream words(launcher);
+        for (std::string w; words >> w;) argv.push_back(w);
+    }
+    argv.push_back(executable);
+    return argv;
+}
+
 Program::Program(const XServer& server, const std::string& executable,
                  const std::vector<std::string>& args, Stdout stdout_to)
     : server_(server) {
@@ -209,7 +225,7 @@ Program::Program(const XServer& server, const std::string& executable,
     if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) {
         throw std::runtime_error("pipe failed");
     }
-    std::vector<std::string> argv{executable};
+    std::vector<std::string> argv = command_for(executable);
     argv.insert(argv.end(), args.begin(), args.end());
     const int out_fd = stdout_to == Stdout::Full     ? TO_DEV_FULL
                        : stdout_to == Stdout::Closed ? LEFT_CLOSED
@@ -276,7 +292,19 @@ std::string Program::output() {
 
 std::string Program::errors() {
     std::lock_guard<std::mutex> lock(mutex_);
-    return err_;
+    // Under wine freeglut cannot open a device context of the whole display
+    // at start-up and says so in two lines; the screen size it wanted there
+    // is not used. Anything else is the program's.
+    std::string err = err_;
+    const std::size_t at = err.find("fgPlatformInitialize: CreateDC failed");
+    const std::size_t hint = err.find("bad '-display' parameter", at);
+    if (at != std::string::npos && hint != std::string::npos) {
+        const std::size_t line = err.rfind('\n', at);
+        const std::size_t from = line == std::string::npos ? 0 : line + 1;
+        const std::size_t end = err.find('\n', hint);
+        err.erase(from, end == std::string::npos ? std::string::npos : end + 1 - from);
+    }
+    return err;
 }
 
 bool Program::wait_for_output(const std::string& text, int count,
@@ -352,6 +380,20 @@ void Program::click(int button, int x, int y) {
 void Program::resize(int width, int height) {
     xdotool({"windowsize", "--sync", std::to_string(window_), std::to_string(width),
              std::to_string(height)});
+}
+
+void Program::close_window() {
+    Display* dpy = XOpenDisplay(server_.display().c_str());
+    if (dpy == nullptr) throw std::runtime_error("cannot open " + server_.display());
+    XEvent e{};
+    e.xclient.type = ClientMessage;
+    e.xclient.window = window_;
+    e.xclient.message_type = XInternAtom(dpy, "WM_PROTOCOLS", False);
+    e.xclient.format = 32;
+    e.xclient.data.l[0] = (long)XInternAtom(dpy, "WM_DELETE_WINDOW", False);
+    e.xclient.data.l[1] = CurrentTime;
+    XSendEvent(dpy, window_, False, NoEventMask, &e);
+    XCloseDisplay(dpy);
 }
 
 bool Program::step_and_wait_report(int reports_so_far) {

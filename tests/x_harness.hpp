@@ -96,6 +96,9 @@ class Program {
     void click(int button, int x, int y);
     /// Resizes the window and waits until the server reports the new size.
     void resize(int width, int height);
+    /// Asks the window to close, as a window manager's close button does
+    /// (a WM_DELETE_WINDOW message).
+    void close_window();
     /// Runs one xdotool invocation with these arguments, which may chain
     /// several commands (for example key, mousemove and mousedown).
     void send(const std::vector<std::string>& args);
@@ -142,5 +145,13 @@ int count_of(const std::string& text, const std::string& needle);
 /// FLUIDS_UNDER_TEST when it is set (for example the program unpacked from
 /// the Debian package), else the one of the build tree (set by CMake).
 std::string fluids_path();
+
+/// The Linux program of the build tree, whatever is under test.
+std::string native_fluids_path();
+
+/// The command that runs an executable: the words of the environment
+/// variable FLUIDS_LAUNCHER (for example "wine") before the program under
+/// test, when it is set; any other executable runs as it is.
+std::vector<std::string> command_for(const std::string& executable);
 
 }  // namespace xharness

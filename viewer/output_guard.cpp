@@ -1,15 +1,44 @@
-// output_guard.cpp - keeps the report's output stream harmless.
+// output_guard.cpp - keeps the report's output stream harmless, and makes it
+// the same bytes on every platform.
 //
-// The report writes to descriptor 1 whatever it is. If the program is started
-// with descriptor 1 closed, the next descriptor opened (the X connection,
-// during GLUT's initialisation) would take number 1, and every report would
-// then be written into the X protocol stream. Descriptors 0 to 2 are therefore
-// filled with /dev/null when they are closed, before anything else is opened.
+// POSIX: the report writes to descriptor 1 whatever it is. If the program is
+// started with descriptor 1 closed, the next descriptor opened (the X
+// connection, during GLUT's initialisation) would take number 1, and every
+// report would then be written into the X protocol stream. Descriptors 0 to 2
+// are therefore filled with /dev/null when they are closed, before anything
+// else is opened. A report written into a pipe whose reader has gone would
+// raise SIGPIPE and end the process; with the signal ignored the write just
+// fails, and the report drops it like any other failed write.
 //
-// A report written into a pipe whose reader has gone would raise SIGPIPE and
-// end the process; with the signal ignored the write just fails, and the
-// report drops it like any other failed write.
+// Windows: window handles are no descriptors, and a write into a pipe without
+// a reader just fails, so a closed stream only has to lead somewhere (NUL).
+// Standard output is switched to binary mode: in text mode the C runtime
+// would turn every line feed of the report into CR LF.
 #include "output_guard.hpp"
+
+#ifdef _WIN32
+
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstdio>
+#include <initializer_list>
+
+namespace fluid {
+
+void guard_standard_streams() {
+    if (_fileno(stdin) < 0 || _get_osfhandle(_fileno(stdin)) == -1)
+        (void)std::freopen("NUL", "rb", stdin);
+    for (std::FILE* stream : {stdout, stderr}) {
+        if (_fileno(stream) < 0 || _get_osfhandle(_fileno(stream)) == -1)
+            (void)std::freopen("NUL", "wb", stream);
+    }
+    (void)_setmode(_fileno(stdout), _O_BINARY);
+}
+
+}  // namespace fluid
+
+#else
 
 #include <fcntl.h>
 #include <signal.h>
@@ -32,3 +61,5 @@ void guard_standard_streams() {
 }
 
 }  // namespace fluid
+
+#endif

@@ -136,14 +136,14 @@ int wait_status(pid_t pid) {
 
 }  // namespace
 
-XServer::XServer() {
+XServer::XServer(int depth) {
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
     // The write end must survive exec in the server: a plain dup has no
     // close-on-exec flag.
     const int server_fd = fcntl(fds[1], F_DUPFD, 10);
-    pid_ = spawn({"Xvfb", "-displayfd", std::to_string(server_fd), "-screen", "0", "2200x1300x24",
-                  "-nolisten", "tcp", "-noreset"},
+    pid_ = spawn({"Xvfb", "-displayfd", std::to_string(server_fd), "-screen", "0",
+                  "2200x1300x" + std::to_string(depth), "-nolisten", "tcp", "-noreset"},
                  child_environment(""), TO_DEV_NULL, TO_DEV_NULL);
     close(server_fd);
     close(fds[1]);

@@ -6,8 +6,9 @@
 // primitive that covers it. Here each kind of primitive is drawn on its own,
 // in one call, and one pass over the window picks the latest per pixel:
 //
-//   - the cell colours form a 126 x 126 float image (alpha 1 where the
-//     layers draw a quad); a quad covers exactly the pixels of its cell;
+//   - the cell colours form a 126 x 126 float image (a level and its
+//     channel, none where no quad is drawn); a quad covers exactly the
+//     pixels of its cell;
 //   - the velocity segments go into the back buffer in one GL_LINES call,
 //     in the order of their cells, each coloured with its cell's number, so
 //     that every pixel ends up with the number of the latest segment over
@@ -18,13 +19,19 @@
 // The segments and outlines are rasterised in the window's own back buffer,
 // where the per-cell sequence draws them, so they cover the same pixels. A
 // segment's clip coordinates are computed here exactly as the per-cell
-// transform computes them.
+// transform computes them. A number is written as one digit a colour
+// channel, each digit as wide as the channel the buffer really has (5-6-5,
+// 8-8-8, or 8 of each 10 bits), with dithering off so that every digit is
+// stored exactly; a buffer with fewer than 14 bits, or with several samples
+// a pixel, gets the per-cell drawing instead.
 //
 // In the last pass a cell's quad has order 4n+1, its segment 4n+2 and its
 // outline 4n+3 (n counts cells from the top row, left to right); the
 // highest order covering a pixel gives its colour. Colours reach the
 // framebuffer as the float colours of glColor3f and glColor3ub do: a float
-// texel or constant written unchanged as the fragment colour.
+// texel or constant written unchanged as the fragment colour, then rounded
+// and dithered to the buffer's bits as the per-cell quads are (dithering is
+// on there, as in the per-cell drawing).
 #include <GL/freeglut.h>
 #include <GL/gl.h>
 #include <GL/glext.h>
@@ -56,6 +63,7 @@ PFNGLGETPROGRAMIVPROC get_program_iv;
 PFNGLUSEPROGRAMPROC use_program;
 PFNGLGETUNIFORMLOCATIONPROC get_uniform_location;
 PFNGLUNIFORM1IPROC uniform_1i;
+PFNGLUNIFORM3IPROC uniform_3i;
 
 template <class F>
 bool look_up(F& f, const char* name) {
@@ -71,7 +79,7 @@ bool look_up_all() {
            look_up(link_program, "glLinkProgram") && look_up(get_program_iv, "glGetProgramiv") &&
            look_up(use_program, "glUseProgram") &&
            look_up(get_uniform_location, "glGetUniformLocation") &&
-           look_up(uniform_1i, "glUniform1i");
+           look_up(uniform_1i, "glUniform1i") && look_up(uniform_3i, "glUniform3i");
 }
 
 // Whether the context is OpenGL 3.0 or later: float textures, GLSL 1.30
@@ -93,13 +101,14 @@ const char* const fragment_source =
     "uniform sampler2D segments;  // window-sized: latest segment's cell number + 1\n"
     "uniform sampler2D outlines;  // window-sized: latest outline's cell number + 1\n"
     "uniform int cell_px, use_segments, use_outlines;\n"
+    "uniform ivec3 levels;        // the top value of each channel's digit\n"
     "vec4 quad_colour(vec2 t) {\n"
     "    return vec4(t.g == 1.0 ? t.r : 0.0, t.g == 2.0 ? t.r : 0.0, t.g == 3.0 ? t.r : 0.0, "
     "1.0);\n"
     "}\n"
     "int number(sampler2D image, ivec2 p) {\n"
-    "    vec4 t = texelFetch(image, p, 0);\n"
-    "    return int(t.r * 255.0 + 0.5) * 256 + int(t.g * 255.0 + 0.5);\n"
+    "    ivec3 d = ivec3(texelFetch(image, p, 0).rgb * vec3(levels) + 0.5);\n"
+    "    return (d.r * (levels.g + 1) + d.g) * (levels.b + 1) + d.b;\n"
     "}\n"
     "void main() {\n"
     "    ivec2 p = ivec2(gl_FragCoord.xy);\n"
@@ -146,7 +155,7 @@ const char* const cells_fragment_source =
 
 GLuint program = 0;
 GLuint cells_program = 0;
-GLint cell_px_at = -1, use_segments_at = -1, use_outlines_at = -1;
+GLint cell_px_at = -1, use_segments_at = -1, use_outlines_at = -1, levels_at = -1;
 GLuint cells_texture = 0;
 GLuint segments_texture = 0;  // of the current window size, or 0
 GLuint outlines_texture = 0;  // of the current window size, or 0
@@ -154,16 +163,45 @@ bool outlines_drawn = false;
 GLint max_texture_size = 0;
 
 constexpr int CELLS = GRID_INNER * GRID_INNER;
-float texels[CELLS * 2];                       // row i-1, column j-1
-float segment_vertices[CELLS * 2 * 2];         // clip x, y of both ends
-unsigned char segment_colours[CELLS * 2 * 3];  // the cell's number + 1
+float texels[CELLS * 2];                // row i-1, column j-1
+float segment_vertices[CELLS * 2 * 2];  // clip x, y of both ends
+float segment_colours[CELLS * 2 * 3];   // the cell's number + 1
 
-// The painter's number of cell (i, j) plus one, as two colour bytes.
-void number_colour(int i, int j, unsigned char rgb[3]) {
-    const int n = (GRID_INNER - i) * GRID_INNER + (j - 1) + 1;
-    rgb[0] = (unsigned char)(n >> 8);
-    rgb[1] = (unsigned char)(n & 255);
-    rgb[2] = 0;
+// Bits of each colour channel that carry a digit of a cell number: what
+// the back buffer keeps of the channel, at most the 8 of the textures the
+// numbers are copied to.
+int digit_bits[3];
+
+// The painter's number of cell (i, j) plus one, as three digits of
+// digit_bits[k] bits, each an exact level of its channel. Dithering is off
+// while numbers are drawn: a level the buffer holds exactly is stored as it
+// is.
+void number_colour(int i, int j, float rgb[3]) {
+    int n = (GRID_INNER - i) * GRID_INNER + (j - 1) + 1;
+    for (int k = 2; k >= 0; --k) {
+        const int top = (1 << digit_bits[k]) - 1;
+        rgb[k] = (float)(n & top) / (float)top;
+        n >>= digit_bits[k];
+    }
+}
+
+// Whether the back buffer can hold the numbers and keeps one sample a
+// pixel; reads the channels' bits into digit_bits. The numbers run up to
+// 126 * 126 = 15876 and need 14 bits: 5-6-5, 8-8-8 and 10-10-10 buffers
+// have them. A multisampled buffer would blend the numbers of primitives
+// that share a pixel.
+bool buffer_holds_numbers() {
+    const GLenum names[3] = {GL_RED_BITS, GL_GREEN_BITS, GL_BLUE_BITS};
+    int total = 0;
+    for (int k = 0; k < 3; ++k) {
+        GLint bits = 0;
+        glGetIntegerv(names[k], &bits);
+        digit_bits[k] = bits < 8 ? bits : 8;
+        total += digit_bits[k];
+    }
+    GLint sample_buffers = 1;
+    glGetIntegerv(GL_SAMPLE_BUFFERS, &sample_buffers);
+    return (1 << total) > CELLS && sample_buffers == 0;
 }
 
 GLuint new_texture(GLint format, int w, int h, GLenum type) {
@@ -239,7 +277,7 @@ void draw_segments() {
             s[1] = oy;
             s[2] = ex * sx + ox;
             s[3] = ey * sy + oy;
-            unsigned char* rgb = &segment_colours[6 * count];
+            float* rgb = &segment_colours[6 * count];
             number_colour(i, j, rgb);
             rgb[3] = rgb[0];
             rgb[4] = rgb[1];
@@ -258,10 +296,12 @@ void draw_segments() {
     glEnableClientState(GL_VERTEX_ARRAY);
     glEnableClientState(GL_COLOR_ARRAY);
     glVertexPointer(2, GL_FLOAT, 0, segment_vertices);
-    glColorPointer(3, GL_UNSIGNED_BYTE, 0, segment_colours);
+    glColorPointer(3, GL_FLOAT, 0, segment_colours);
+    glPushAttrib(GL_COLOR_BUFFER_BIT | GL_LIGHTING_BIT);  // dithering, shading
     glShadeModel(GL_FLAT);
+    glDisable(GL_DITHER);
     glDrawArrays(GL_LINES, 0, 2 * count);
-    glShadeModel(GL_SMOOTH);
+    glPopAttrib();
     glDisableClientState(GL_COLOR_ARRAY);
     glDisableClientState(GL_VERTEX_ARRAY);
     glPopMatrix();
@@ -274,13 +314,14 @@ void draw_segments() {
 // cell by cell with the per-cell primitives, coloured with their numbers.
 void draw_outlines() {
     glClear(GL_COLOR_BUFFER_BIT);
-    glPushAttrib(GL_POLYGON_BIT);
+    glPushAttrib(GL_POLYGON_BIT | GL_COLOR_BUFFER_BIT);
     glPolygonMode(GL_FRONT, GL_LINE);
+    glDisable(GL_DITHER);
     for (int i = GRID_INNER; i >= 1; --i) {
         for (int j = 1; j <= GRID_INNER; ++j) {
-            unsigned char rgb[3];
+            float rgb[3];
             number_colour(i, j, rgb);
-            glColor3ub(rgb[0], rgb[1], rgb[2]);
+            glColor3f(rgb[0], rgb[1], rgb[2]);
             glPushMatrix();
             glTranslatef(cell_centre(j), cell_centre(i), 0.0f);
             glCallList(cell_quad);
@@ -384,18 +425,25 @@ bool build_programs() {
     use_program(program);
     uniform_1i(get_uniform_location(program, "segments"), 1);
     uniform_1i(get_uniform_location(program, "outlines"), 2);
+    levels_at = get_uniform_location(program, "levels");
+    uniform_3i(levels_at, (1 << digit_bits[0]) - 1, (1 << digit_bits[1]) - 1,
+               (1 << digit_bits[2]) - 1);
     use_program(0);
     cell_px_at = get_uniform_location(program, "cell_px");
     use_segments_at = get_uniform_location(program, "use_segments");
     use_outlines_at = get_uniform_location(program, "use_outlines");
-    return cell_px_at >= 0 && use_segments_at >= 0 && use_outlines_at >= 0;
+    return cell_px_at >= 0 && use_segments_at >= 0 && use_outlines_at >= 0 && levels_at >= 0;
 }
 
 }  // namespace
 
 bool init_fast_drawing() {
     fast_drawing = false;
-    if (!context_has_features() || !look_up_all() || !build_programs()) return false;
+    segments_texture = outlines_texture = 0;  // of an earlier context, if any
+    outlines_drawn = false;
+    if (!context_has_features() || !buffer_holds_numbers() || !look_up_all() || !build_programs()) {
+        return false;
+    }
     cells_texture = new_texture(GL_RG32F, GRID_INNER, GRID_INNER, GL_FLOAT);
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &max_texture_size);
     fast_drawing = glGetError() == GL_NO_ERROR;

@@ -1,12 +1,14 @@
 // window_test.cpp - the real fluids program under a private X server, driven
 // by real X input, checked by what it prints and by the pixels it draws.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <memory>
 #include <sstream>
+#include <vector>
 
 #include "reference_solver.hpp"
 #include "report_text.hpp"
@@ -343,9 +345,21 @@ TEST_F(WindowTest, VelocityLayerDrawsRedSegments) {
     quit();
 }
 
+// Draw calls of each frame of a program started with the preloaded counter
+// (gl_call_counter.c) logging to `log`.
+std::vector<std::int64_t> calls_a_frame(const std::string& log) {
+    std::ifstream in(log, std::ios::binary);
+    std::vector<std::int64_t> calls;
+    std::int64_t n;
+    while (in.read(reinterpret_cast<char*>(&n), sizeof n)) calls.push_back(n);
+    return calls;
+}
+
 // A GL without what the few-primitive drawing needs (here Mesa told to offer
-// OpenGL 2.1) gets the same picture, drawn cell by cell.
+// OpenGL 2.1) gets the same picture, drawn cell by cell, on a 24-bit and a
+// 16-bit screen; the draw calls of the last frame tell which path drew it.
 TEST_F(WindowTest, AnOlderGLDrawsTheSamePictureCellByCell) {
+    quit();
     auto all_layers_of = [](Program& p) {
         p.key("s");
         p.click(3, 200, 300);
@@ -369,15 +383,36 @@ TEST_F(WindowTest, AnOlderGLDrawsTheSamePictureCellByCell) {
             return settled;
         });
     };
-    const Image fast = all_layers_of(*program);
-    quit();
-    setenv("MESA_GL_VERSION_OVERRIDE", "2.1", 1);
-    program = std::make_unique<Program>(*server, xharness::fluids_path());
-    unsetenv("MESA_GL_VERSION_OVERRIDE");
-    const Image per_cell = all_layers_of(*program);
-    EXPECT_TRUE(fast.rgb == per_cell.rgb);
-    EXPECT_NE(std::count(fast.rgb.begin(), fast.rgb.end(), 0xff), 0);
-    quit();
+    char log[] = "/tmp/fluids-calls-XXXXXX";
+    close(mkstemp(log));
+    setenv("LD_PRELOAD", GL_CALL_COUNTER, 1);
+    setenv("FLUIDS_GL_CALL_LOG", log, 1);
+    for (int depth : {24, 16}) {
+        std::unique_ptr<xharness::XServer> other;
+        if (depth != 24) other = std::make_unique<xharness::XServer>(depth);
+        const xharness::XServer& on = depth == 24 ? *server : *other;
+        Image picture[2];
+        for (int older = 0; older < 2; ++older) {
+            if (older) setenv("MESA_GL_VERSION_OVERRIDE", "2.1", 1);
+            truncate(log, 0);
+            program = std::make_unique<Program>(on, xharness::fluids_path());
+            unsetenv("MESA_GL_VERSION_OVERRIDE");
+            picture[older] = all_layers_of(*program);
+            const std::int64_t last = calls_a_frame(log).back();
+            // Cell by cell: a quad, a segment and an outline for every cell.
+            if (older) {
+                EXPECT_GE(last, 3 * 126 * 126) << "depth " << depth;
+            } else {
+                EXPECT_LT(last, 10) << "depth " << depth;
+            }
+            quit();
+        }
+        EXPECT_TRUE(picture[0].rgb == picture[1].rgb) << "depth " << depth;
+        EXPECT_NE(std::count(picture[0].rgb.begin(), picture[0].rgb.end(), 0xff), 0);
+    }
+    unsetenv("LD_PRELOAD");
+    unsetenv("FLUIDS_GL_CALL_LOG");
+    unlink(log);
 }
 
 TEST_F(WindowTest, GridLayerOutlinesEveryCell) {

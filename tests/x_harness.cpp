@@ -367,6 +367,15 @@ int ignore_x_error(Display*, XErrorEvent*) {
     return 0;
 }
 
+// The channel of a pixel under `mask`, scaled to 8 bits (5-6-5 and 10-bit
+// screens included).
+std::uint8_t channel(unsigned long pixel, unsigned long mask) {
+    if (mask == 0) return 0;
+    const int shift = __builtin_ctzl(mask);
+    const unsigned long top = mask >> shift;
+    return (std::uint8_t)((((pixel & mask) >> shift) * 255 + top / 2) / top);
+}
+
 }  // namespace
 
 Image Program::capture() {
@@ -386,9 +395,9 @@ Image Program::capture() {
                 for (int xx = 0; xx < img.width; ++xx) {
                     const unsigned long p = XGetPixel(x, xx, y);
                     std::uint8_t* o = &img.rgb[3 * ((size_t)y * img.width + xx)];
-                    o[0] = (std::uint8_t)((p & x->red_mask) >> 16);
-                    o[1] = (std::uint8_t)((p & x->green_mask) >> 8);
-                    o[2] = (std::uint8_t)(p & x->blue_mask);
+                    o[0] = channel(p, x->red_mask);
+                    o[1] = channel(p, x->green_mask);
+                    o[2] = channel(p, x->blue_mask);
                 }
             }
             XDestroyImage(x);

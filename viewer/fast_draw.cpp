@@ -90,6 +90,13 @@ bool context_has_features() {
     return version != nullptr && std::sscanf(version, "%d", &major) == 1 && major >= 3;
 }
 
+// The colour of a cell texel: the level in the channel it names.
+#define QUAD_COLOUR                                                                            \
+    "vec4 quad_colour(vec2 t) {\n"                                                             \
+    "    return vec4(t.g == 1.0 ? t.r : 0.0, t.g == 2.0 ? t.r : 0.0, t.g == 3.0 ? t.r : 0.0, " \
+    "1.0);\n"                                                                                  \
+    "}\n"
+
 // The last pass: per pixel, the latest of the cell's quad, the latest
 // segment and the latest outline over it.
 const char* const vertex_source =
@@ -101,11 +108,7 @@ const char* const fragment_source =
     "uniform sampler2D segments;  // window-sized: latest segment's cell number + 1\n"
     "uniform sampler2D outlines;  // window-sized: latest outline's cell number + 1\n"
     "uniform int cell_px, use_segments, use_outlines;\n"
-    "uniform ivec3 levels;        // the top value of each channel's digit\n"
-    "vec4 quad_colour(vec2 t) {\n"
-    "    return vec4(t.g == 1.0 ? t.r : 0.0, t.g == 2.0 ? t.r : 0.0, t.g == 3.0 ? t.r : 0.0, "
-    "1.0);\n"
-    "}\n"
+    "uniform ivec3 levels;        // the top value of each channel's digit\n" QUAD_COLOUR
     "int number(sampler2D image, ivec2 p) {\n"
     "    ivec3 d = ivec3(texelFetch(image, p, 0).rgb * vec3(levels) + 0.5);\n"
     "    return (d.r * (levels.g + 1) + d.g) * (levels.b + 1) + d.b;\n"
@@ -146,12 +149,8 @@ const char* const cells_vertex_source =
     "}\n";
 const char* const cells_fragment_source =
     "#version 130\n"
-    "uniform sampler2D cells;\n"
-    "void main() {\n"
-    "    vec2 t = texture(cells, gl_TexCoord[0].st).rg;\n"
-    "    gl_FragColor = vec4(t.g == 1.0 ? t.r : 0.0, t.g == 2.0 ? t.r : 0.0,\n"
-    "                        t.g == 3.0 ? t.r : 0.0, 1.0);\n"
-    "}\n";
+    "uniform sampler2D cells;\n" QUAD_COLOUR
+    "void main() { gl_FragColor = quad_colour(texture(cells, gl_TexCoord[0].st).rg); }\n";
 
 GLuint program = 0;
 GLuint cells_program = 0;
@@ -226,26 +225,15 @@ void copy_back_buffer(GLuint& texture) {
     glBindTexture(GL_TEXTURE_2D, 0);
 }
 
-// The cell colours of the obstacle and density layers as the per-cell
-// sequence chooses them: the intensity and its channel (1 red, 2 green,
-// 3 blue; 0 where no quad is drawn).
+// The colours of the quads the cells show: the level, clamped to 1 as GL
+// clamps a colour, and its channel + 1 (0 where no quad is drawn).
 void fill_texels() {
     for (int i = 1; i <= GRID_INNER; ++i) {
         for (int j = 1; j <= GRID_INNER; ++j) {
-            const int c = cell_index(i, j);
+            const QuadColour q = shown_quad(cell_index(i, j));
             float* t = &texels[2 * ((i - 1) * GRID_INNER + (j - 1))];
-            const float d = density[c];
-            if (show_density != 0 && d > 0) {
-                // The band by the value, the intensity clamped to 1 as GL
-                // clamps a colour.
-                t[0] = d < 1.0f ? d : 1.0f;
-                t[1] = (float)(density_channel(d) + 1);
-            } else if (show_obstacles != 0) {
-                t[0] = obstacle[c] == 1 ? 1.0f : 0.0f;
-                t[1] = 3.0f;
-            } else {
-                t[0] = t[1] = 0.0f;
-            }
+            t[0] = q.channel < 0 ? 0.0f : q.level < 1.0f ? q.level : 1.0f;
+            t[1] = (float)(q.channel + 1);
         }
     }
 }

@@ -32,6 +32,13 @@
 // texel or constant written unchanged as the fragment colour, then rounded
 // and dithered to the buffer's bits as the per-cell quads are (dithering is
 // on there, as in the per-cell drawing).
+//
+// The segment image is drawn every frame, and a pixel of the window reads
+// only its own number, so pixels of the back buffer that a covered part of
+// the window may not own do not matter. The outline image is kept across
+// frames: pixels not owned when it was taken could be read once they show,
+// so it is taken again whenever the window's visibility changes
+// (on_window_status).
 #include <GL/freeglut.h>
 #include <GL/gl.h>
 #include <GL/glext.h>
@@ -443,6 +450,10 @@ void resize_fast_drawing() {
     glDeleteTextures(1, &segments_texture);
     glDeleteTextures(1, &outlines_texture);
     segments_texture = outlines_texture = 0;
+    outlines_drawn = false;
+}
+
+void redraw_outlines() {
     outlines_drawn = false;
 }
 

@@ -144,6 +144,9 @@ extern bool fast_drawing;
 bool init_fast_drawing();
 /// Releases the window-sized textures of the old window size.
 void resize_fast_drawing();
+/// Has the grid outlines' image taken again on the next frame that shows
+/// them.
+void redraw_outlines();
 /// Draws all four layers in a few primitives, with the pixels of
 /// draw_cells_per_cell; false, having drawn nothing, when it cannot.
 bool draw_cells_fast();
@@ -158,6 +161,7 @@ void draw_cells_per_cell();
 void draw_cells_batched();
 void on_display();
 void on_reshape(int w, int h);
+void on_window_status(int state);
 void on_idle();
 void on_timer(int value);
 void on_keyboard(unsigned char key, int x, int y);

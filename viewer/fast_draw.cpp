@@ -171,9 +171,9 @@ bool outlines_drawn = false;
 GLint max_texture_size = 0;
 
 constexpr int CELLS = GRID_INNER * GRID_INNER;
-float texels[CELLS * 2];                // row i-1, column j-1
-float segment_vertices[CELLS * 2 * 2];  // clip x, y of both ends
-float segment_colours[CELLS * 2 * 3];   // the cell's number + 1
+float texels[CELLS * 2];                       // row i-1, column j-1
+float segment_vertices[CELLS * 2 * 2];         // clip x, y of both ends
+unsigned char segment_colours[CELLS * 2 * 3];  // the cell's number + 1
 
 // Bits of each colour channel that carry a digit of a cell number: what
 // the back buffer keeps of the channel, at most the 8 of the textures the
@@ -181,14 +181,15 @@ float segment_colours[CELLS * 2 * 3];   // the cell's number + 1
 int digit_bits[3];
 
 // The painter's number of cell (i, j) plus one, as three digits of
-// digit_bits[k] bits, each an exact level of its channel. Dithering is off
-// while numbers are drawn: a level the buffer holds exactly is stored as it
-// is.
-void number_colour(int i, int j, float rgb[3]) {
+// digit_bits[k] bits, one a colour byte: digit d of a b-bit channel as the
+// byte nearest to d * 255 / (2^b - 1), which the buffer rounds back to level
+// d (within an eighth of a level for b >= 5; the byte itself for b = 8).
+// Dithering is off while numbers are drawn, so the level is stored as it is.
+void number_colour(int i, int j, unsigned char rgb[3]) {
     int n = (GRID_INNER - i) * GRID_INNER + (j - 1) + 1;
     for (int k = 2; k >= 0; --k) {
         const int top = (1 << digit_bits[k]) - 1;
-        rgb[k] = (float)(n & top) / (float)top;
+        rgb[k] = (unsigned char)(((n & top) * 255 + top / 2) / top);
         n >>= digit_bits[k];
     }
 }
@@ -274,7 +275,7 @@ void draw_segments() {
             s[1] = oy;
             s[2] = ex * sx + ox;
             s[3] = ey * sy + oy;
-            float* rgb = &segment_colours[6 * count];
+            unsigned char* rgb = &segment_colours[6 * count];
             number_colour(i, j, rgb);
             rgb[3] = rgb[0];
             rgb[4] = rgb[1];
@@ -293,7 +294,7 @@ void draw_segments() {
     glEnableClientState(GL_VERTEX_ARRAY);
     glEnableClientState(GL_COLOR_ARRAY);
     glVertexPointer(2, GL_FLOAT, 0, segment_vertices);
-    glColorPointer(3, GL_FLOAT, 0, segment_colours);
+    glColorPointer(3, GL_UNSIGNED_BYTE, 0, segment_colours);
     glPushAttrib(GL_COLOR_BUFFER_BIT | GL_LIGHTING_BIT);  // dithering, shading
     glShadeModel(GL_FLAT);
     glDisable(GL_DITHER);
@@ -316,9 +317,9 @@ void draw_outlines() {
     glDisable(GL_DITHER);
     for (int i = GRID_INNER; i >= 1; --i) {
         for (int j = 1; j <= GRID_INNER; ++j) {
-            float rgb[3];
+            unsigned char rgb[3];
             number_colour(i, j, rgb);
-            glColor3f(rgb[0], rgb[1], rgb[2]);
+            glColor3ub(rgb[0], rgb[1], rgb[2]);
             glPushMatrix();
             glTranslatef(cell_centre(j), cell_centre(i), 0.0f);
             glCallList(cell_quad);

@@ -17,9 +17,9 @@
 //     same way, cell by cell with the per-cell primitives, once per size.
 //
 // The segments and outlines are rasterised in the window's own back buffer,
-// where the per-cell sequence draws them, so they cover the same pixels (a
-// framebuffer object of the window's size does not: Mesa keeps a window's
-// buffers top row first and rasterises the same line differently there). A
+// where the per-cell sequence draws them, so they cover the same pixels (in
+// a framebuffer object of the window's size, tried on Mesa, the same lines
+// cover other pixels, most of all those that leave the window). A
 // segment's clip coordinates are computed here exactly as the per-cell
 // transform computes them. A number is written as one digit a colour
 // channel, each digit as wide as the channel the buffer really has (5-6-5,

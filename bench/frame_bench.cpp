@@ -54,6 +54,7 @@ struct Case {
     const char* name;
     bool scene;                     // the fixed scene first
     std::vector<std::string> keys;  // then these keys
+    int depth = 24;                 // of the screen, in bits
 };
 
 // The scene: simulation paused, 25 density sources by right-clicks, a drag
@@ -77,7 +78,7 @@ void build_scene(xharness::Program& p, const std::string& log) {
 
 // Milliseconds a frame of one case with one build.
 double run_case(const std::string& exe, const Case& c, double seconds) {
-    xharness::XServer server;
+    xharness::XServer server(c.depth);
     char dir[] = "/tmp/fluids-frames-XXXXXX";
     if (mkdtemp(dir) == nullptr) return -1;
     const std::string log = std::string(dir) + "/swaps";
@@ -122,6 +123,7 @@ int main(int argc, char** argv) {
         {"+ velocity layer (v)", true, {"v"}},
         {"+ grid layer (g) instead", true, {"g"}},
         {"all four layers", true, {"v", "g"}},
+        {"all four layers, 16-bit screen (5-6-5)", true, {"v", "g"}, 16},
         {"simulating with the report on (s, c)", true, {"s", "c"}},
     };
     std::printf("%-48s %12s %12s %8s\n", "case", "fluids ms", "per-cell ms", "ratio");

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <memory>
 #include <random>
@@ -24,12 +25,35 @@ namespace {
 
 using fluid::cell_index;
 
+// A screen of the private X server: its depth and Mesa's rasteriser.
+struct Screen {
+    int depth;
+    const char* driver;  // "llvmpipe" or "softpipe"
+};
+
+void PrintTo(const Screen& s, std::ostream* out) {
+    *out << s.driver << " at depth " << s.depth;
+}
+
 class Render : public ::testing::Test {
   protected:
-    static void SetUpTestSuite() {
-        server = new xharness::XServer();
-        // GLUT reads DISPLAY; it names the private server only.
+    void SetUp() override { open({24, "llvmpipe"}); }
+    static void TearDownTestSuite() { close(); }
+
+    // Opens the window on a server with this screen, unless it is open
+    // there already.
+    static void open(Screen screen) {
+        if (server != nullptr && current.depth == screen.depth &&
+            std::string(current.driver) == screen.driver) {
+            return;
+        }
+        close();
+        current = screen;
+        server = new xharness::XServer(screen.depth);
+        // GLUT reads DISPLAY; it names the private server only. Mesa reads
+        // the rasteriser's name when the screen is opened.
         setenv("DISPLAY", server->display().c_str(), 1);
+        setenv("GALLIUM_DRIVER", screen.driver, 1);
         int argc = 1;
         char name[] = "render_test";
         char* argv[] = {name, nullptr};
@@ -37,16 +61,23 @@ class Render : public ::testing::Test {
         glutInitDisplayMode(GLUT_DOUBLE | GLUT_RGB);
         glutInitWindowSize(512, 512);
         glutCreateWindow("Compute Stable Fluids");
+        unsetenv("GALLIUM_DRIVER");
         fluid::build_cell_quad();
         fluid::init_fast_drawing();
+        shown = false;
         glutDisplayFunc([] { shown = true; });
         glutReshapeFunc(fluid::on_reshape);
         // Drawing starts once the window is on the screen and GLUT has run
         // its first reshape and display.
         pump([] { return shown; });
         ASSERT_TRUE(shown);
+        ASSERT_NE(std::strstr((const char*)glGetString(GL_RENDERER), screen.driver), nullptr);
+        GLint bits = 0;
+        glGetIntegerv(GL_GREEN_BITS, &bits);
+        ASSERT_EQ(bits, screen.depth == 16 ? 6 : screen.depth / 3);
     }
-    static void TearDownTestSuite() {
+    static void close() {
+        if (server == nullptr) return;
         // Close GLUT's connection before the server goes away.
         glutExit();
         delete server;
@@ -91,12 +122,25 @@ class Render : public ::testing::Test {
         return (std::uint32_t)rgb[at] << 16 | (std::uint32_t)rgb[at + 1] << 8 | rgb[at + 2];
     }
 
-    static xharness::XServer* server;
-    static bool shown;
+    inline static xharness::XServer* server = nullptr;
+    inline static Screen current{};
+    inline static bool shown = false;
 };
 
-xharness::XServer* Render::server = nullptr;
-bool Render::shown = false;
+// The drawing tests that compare paths, on every screen the comparison is
+// made on.
+class RenderOn : public Render, public ::testing::WithParamInterface<Screen> {
+  protected:
+    void SetUp() override { open(GetParam()); }
+};
+
+INSTANTIATE_TEST_SUITE_P(Screens, RenderOn,
+                         ::testing::Values(Screen{24, "llvmpipe"}, Screen{16, "llvmpipe"},
+                                           Screen{30, "llvmpipe"}, Screen{24, "softpipe"},
+                                           Screen{16, "softpipe"}),
+                         [](const ::testing::TestParamInfo<Screen>& info) {
+                             return info.param.driver + std::to_string(info.param.depth);
+                         });
 
 // Densities across all colour bands and beyond, with negative and
 // non-numeric values, on a field with obstacles.
@@ -133,7 +177,7 @@ std::string first_difference(const std::vector<unsigned char>& a,
             char text[160];
             std::snprintf(text, sizeof text,
                           "pixel (%zu, %zu) from the bottom: %02x%02x%02x per cell, "
-                          "%02x%02x%02x batched",
+                          "%02x%02x%02x the other",
                           p % fluid::window_width, p / fluid::window_width, a[k], a[k + 1],
                           a[k + 2], b[k], b[k + 1], b[k + 2]);
             return text;
@@ -142,7 +186,7 @@ std::string first_difference(const std::vector<unsigned char>& a,
     return a.size() == b.size() ? "" : "sizes differ";
 }
 
-TEST_F(Render, BatchedCellsAreThePerCellPicture) {
+TEST_P(RenderOn, BatchedCellsAreThePerCellPicture) {
     const std::pair<int, int> sizes[] = {{512, 512}, {1000, 300}, {300, 600}, {100, 100}};
     const int layers[][2] = {{1, 1}, {0, 1}, {1, 0}, {0, 0}};  // obstacles, density
     std::uint32_t seed = 1;
@@ -177,7 +221,7 @@ void draw_fast() {
     fluid::draw_cells_per_cell();
 }
 
-TEST_F(Render, FastDrawingIsThePerCellPictureInEveryLayerCombination) {
+TEST_P(RenderOn, FastDrawingIsThePerCellPictureInEveryLayerCombination) {
     ASSERT_TRUE(fluid::fast_drawing);
     // Cells of 4, 7, 1 and 0 pixels; each size is first drawn right after
     // a frame of the one before.

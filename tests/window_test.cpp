@@ -1,12 +1,14 @@
 // window_test.cpp - the real fluids program under a private X server, driven
 // by real X input, checked by what it prints and by the pixels it draws.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <memory>
 #include <sstream>
+#include <vector>
 
 #include "reference_solver.hpp"
 #include "report_text.hpp"
@@ -369,20 +371,64 @@ Image all_layers_picture(Program& p) {
     });
 }
 
+// Draw calls of each frame of a program started with the preloaded counter
+// (gl_call_counter.c) logging to `log`.
+std::vector<std::int64_t> calls_a_frame(const std::string& log) {
+    std::ifstream in(log, std::ios::binary);
+    std::vector<std::int64_t> calls;
+    std::int64_t n;
+    while (in.read(reinterpret_cast<char*>(&n), sizeof n)) calls.push_back(n);
+    return calls;
+}
+
 // A GL without what the few-primitive drawing needs (here Mesa told to offer
 // OpenGL 2.1, or 1.1 as Windows without a vendor driver does) gets the same
-// picture, drawn cell by cell.
+// picture, drawn cell by cell, on a 24-bit and a 16-bit screen. For the
+// Linux program the draw calls of the last frame tell which path drew it.
 TEST_F(WindowTest, AnOlderGLDrawsTheSamePictureCellByCell) {
-    const Image fast = all_layers_picture(*program);
     quit();
-    EXPECT_NE(std::count(fast.rgb.begin(), fast.rgb.end(), 0xff), 0);
-    for (const char* version : {"2.1", "1.1"}) {
-        setenv("MESA_GL_VERSION_OVERRIDE", version, 1);
-        program = std::make_unique<Program>(*server, xharness::fluids_path());
-        unsetenv("MESA_GL_VERSION_OVERRIDE");
-        EXPECT_TRUE(all_layers_picture(*program).rgb == fast.rgb) << "OpenGL " << version;
-        quit();
+    const bool counted = xharness::fluids_path() == xharness::native_fluids_path();
+    char log[] = "/tmp/fluids-calls-XXXXXX";
+    close(mkstemp(log));
+    for (int depth : {24, 16}) {
+        std::unique_ptr<xharness::XServer> other;
+        if (depth != 24) other = std::make_unique<xharness::XServer>(depth);
+        const xharness::XServer& on = depth == 24 ? *server : *other;
+        Image fast;
+        for (const char* version : {"", "2.1", "1.1"}) {
+            const bool older = *version != '\0';
+            if (older) setenv("MESA_GL_VERSION_OVERRIDE", version, 1);
+            if (counted) {
+                setenv("LD_PRELOAD", GL_CALL_COUNTER, 1);
+                setenv("FLUIDS_GL_CALL_LOG", log, 1);
+                truncate(log, 0);
+            }
+            program = std::make_unique<Program>(on, xharness::fluids_path());
+            unsetenv("MESA_GL_VERSION_OVERRIDE");
+            unsetenv("LD_PRELOAD");
+            unsetenv("FLUIDS_GL_CALL_LOG");
+            const Image picture = all_layers_picture(*program);
+            if (counted) {
+                const std::vector<std::int64_t> calls = calls_a_frame(log);
+                ASSERT_FALSE(calls.empty()) << "no frame counted";
+                // Cell by cell: a quad, a segment and an outline for every cell.
+                if (older) {
+                    EXPECT_GE(calls.back(), 3 * 126 * 126)
+                        << "depth " << depth << ", GL " << version;
+                } else {
+                    EXPECT_LT(calls.back(), 10) << "depth " << depth;
+                }
+            }
+            quit();
+            if (!older) {
+                fast = picture;
+                EXPECT_NE(std::count(fast.rgb.begin(), fast.rgb.end(), 0xff), 0);
+            } else {
+                EXPECT_TRUE(picture.rgb == fast.rgb) << "depth " << depth << ", GL " << version;
+            }
+        }
     }
+    unlink(log);
 }
 
 // A program under test other than the build tree's (the Windows build under

@@ -137,14 +137,14 @@ int wait_status(pid_t pid) {
 
 }  // namespace
 
-XServer::XServer() {
+XServer::XServer(int depth) {
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
     // The write end must survive exec in the server: a plain dup has no
     // close-on-exec flag.
     const int server_fd = fcntl(fds[1], F_DUPFD, 10);
-    pid_ = spawn({"Xvfb", "-displayfd", std::to_string(server_fd), "-screen", "0", "2200x1300x24",
-                  "-nolisten", "tcp", "-noreset"},
+    pid_ = spawn({"Xvfb", "-displayfd", std::to_string(server_fd), "-screen", "0",
+                  "2200x1300x" + std::to_string(depth), "-nolisten", "tcp", "-noreset"},
                  child_environment(""), TO_DEV_NULL, TO_DEV_NULL);
     close(server_fd);
     close(fds[1]);
@@ -409,6 +409,15 @@ int ignore_x_error(Display*, XErrorEvent*) {
     return 0;
 }
 
+// The channel of a pixel under `mask`, scaled to 8 bits (5-6-5 and 10-bit
+// screens included).
+std::uint8_t channel(unsigned long pixel, unsigned long mask) {
+    if (mask == 0) return 0;
+    const int shift = __builtin_ctzl(mask);
+    const unsigned long top = mask >> shift;
+    return (std::uint8_t)((((pixel & mask) >> shift) * 255 + top / 2) / top);
+}
+
 }  // namespace
 
 Image Program::capture() {
@@ -428,9 +437,9 @@ Image Program::capture() {
                 for (int xx = 0; xx < img.width; ++xx) {
                     const unsigned long p = XGetPixel(x, xx, y);
                     std::uint8_t* o = &img.rgb[3 * ((size_t)y * img.width + xx)];
-                    o[0] = (std::uint8_t)((p & x->red_mask) >> 16);
-                    o[1] = (std::uint8_t)((p & x->green_mask) >> 8);
-                    o[2] = (std::uint8_t)(p & x->blue_mask);
+                    o[0] = channel(p, x->red_mask);
+                    o[1] = channel(p, x->green_mask);
+                    o[2] = channel(p, x->blue_mask);
                 }
             }
             XDestroyImage(x);

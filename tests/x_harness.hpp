@@ -19,10 +19,12 @@
 
 namespace xharness {
 
-/// A private Xvfb server, started on construction and stopped on destruction.
+/// A private Xvfb server, started on construction and stopped on destruction;
+/// its screen has the given depth in bits (16 is 5-6-5, 24 is 8-8-8, 30 is
+/// 10-10-10).
 class XServer {
   public:
-    XServer();
+    explicit XServer(int depth = 24);
     ~XServer();
     XServer(const XServer&) = delete;
     XServer& operator=(const XServer&) = delete;

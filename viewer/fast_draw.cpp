@@ -6,8 +6,9 @@
 // primitive that covers it. Here each kind of primitive is drawn on its own,
 // in one call, and one pass over the window picks the latest per pixel:
 //
-//   - the cell colours form a 126 x 126 float image (alpha 1 where the
-//     layers draw a quad); a quad covers exactly the pixels of its cell;
+//   - the cell colours form a 126 x 126 float image (a level and its
+//     channel, none where no quad is drawn); a quad covers exactly the
+//     pixels of its cell;
 //   - the velocity segments go into the back buffer in one GL_LINES call,
 //     in the order of their cells, each coloured with its cell's number, so
 //     that every pixel ends up with the number of the latest segment over
@@ -16,15 +17,30 @@
 //     same way, cell by cell with the per-cell primitives, once per size.
 //
 // The segments and outlines are rasterised in the window's own back buffer,
-// where the per-cell sequence draws them, so they cover the same pixels. A
+// where the per-cell sequence draws them, so they cover the same pixels (in
+// a framebuffer object of the window's size, tried on Mesa, the same lines
+// cover other pixels, most of all those that leave the window). A
 // segment's clip coordinates are computed here exactly as the per-cell
-// transform computes them.
+// transform computes them. A number is written as one digit a colour
+// channel, each digit as wide as the channel the buffer really has (5-6-5,
+// 8-8-8, or 8 of each 10 bits), with dithering off so that every digit is
+// stored exactly; a buffer with fewer than 14 bits, or with several samples
+// a pixel, gets the per-cell drawing instead.
 //
 // In the last pass a cell's quad has order 4n+1, its segment 4n+2 and its
 // outline 4n+3 (n counts cells from the top row, left to right); the
 // highest order covering a pixel gives its colour. Colours reach the
 // framebuffer as the float colours of glColor3f and glColor3ub do: a float
-// texel or constant written unchanged as the fragment colour.
+// texel or constant written unchanged as the fragment colour, then rounded
+// and dithered to the buffer's bits as the per-cell quads are (dithering is
+// on there, as in the per-cell drawing).
+//
+// The segment image is drawn every frame, and a pixel of the window reads
+// only its own number, so pixels of the back buffer that a covered part of
+// the window may not own do not matter. The outline image is kept across
+// frames: pixels not owned when it was taken could be read once they show,
+// so it is taken again whenever the window's visibility changes
+// (on_window_status).
 #include <GL/freeglut.h>
 #include <GL/gl.h>
 #include <GL/glext.h>
@@ -56,6 +72,7 @@ PFNGLGETPROGRAMIVPROC get_program_iv;
 PFNGLUSEPROGRAMPROC use_program;
 PFNGLGETUNIFORMLOCATIONPROC get_uniform_location;
 PFNGLUNIFORM1IPROC uniform_1i;
+PFNGLUNIFORM3IPROC uniform_3i;
 
 template <class F>
 bool look_up(F& f, const char* name) {
@@ -71,7 +88,7 @@ bool look_up_all() {
            look_up(link_program, "glLinkProgram") && look_up(get_program_iv, "glGetProgramiv") &&
            look_up(use_program, "glUseProgram") &&
            look_up(get_uniform_location, "glGetUniformLocation") &&
-           look_up(uniform_1i, "glUniform1i");
+           look_up(uniform_1i, "glUniform1i") && look_up(uniform_3i, "glUniform3i");
 }
 
 // Whether the context is OpenGL 3.0 or later: float textures, GLSL 1.30
@@ -81,6 +98,13 @@ bool context_has_features() {
     int major = 0;
     return version != nullptr && std::sscanf(version, "%d", &major) == 1 && major >= 3;
 }
+
+// The colour of a cell texel: the level in the channel it names.
+#define QUAD_COLOUR                                                                            \
+    "vec4 quad_colour(vec2 t) {\n"                                                             \
+    "    return vec4(t.g == 1.0 ? t.r : 0.0, t.g == 2.0 ? t.r : 0.0, t.g == 3.0 ? t.r : 0.0, " \
+    "1.0);\n"                                                                                  \
+    "}\n"
 
 // The last pass: per pixel, the latest of the cell's quad, the latest
 // segment and the latest outline over it.
@@ -93,13 +117,10 @@ const char* const fragment_source =
     "uniform sampler2D segments;  // window-sized: latest segment's cell number + 1\n"
     "uniform sampler2D outlines;  // window-sized: latest outline's cell number + 1\n"
     "uniform int cell_px, use_segments, use_outlines;\n"
-    "vec4 quad_colour(vec2 t) {\n"
-    "    return vec4(t.g == 1.0 ? t.r : 0.0, t.g == 2.0 ? t.r : 0.0, t.g == 3.0 ? t.r : 0.0, "
-    "1.0);\n"
-    "}\n"
+    "uniform ivec3 levels;        // the top value of each channel's digit\n" QUAD_COLOUR
     "int number(sampler2D image, ivec2 p) {\n"
-    "    vec4 t = texelFetch(image, p, 0);\n"
-    "    return int(t.r * 255.0 + 0.5) * 256 + int(t.g * 255.0 + 0.5);\n"
+    "    ivec3 d = ivec3(texelFetch(image, p, 0).rgb * vec3(levels) + 0.5);\n"
+    "    return (d.r * (levels.g + 1) + d.g) * (levels.b + 1) + d.b;\n"
     "}\n"
     "void main() {\n"
     "    ivec2 p = ivec2(gl_FragCoord.xy);\n"
@@ -137,16 +158,12 @@ const char* const cells_vertex_source =
     "}\n";
 const char* const cells_fragment_source =
     "#version 130\n"
-    "uniform sampler2D cells;\n"
-    "void main() {\n"
-    "    vec2 t = texture(cells, gl_TexCoord[0].st).rg;\n"
-    "    gl_FragColor = vec4(t.g == 1.0 ? t.r : 0.0, t.g == 2.0 ? t.r : 0.0,\n"
-    "                        t.g == 3.0 ? t.r : 0.0, 1.0);\n"
-    "}\n";
+    "uniform sampler2D cells;\n" QUAD_COLOUR
+    "void main() { gl_FragColor = quad_colour(texture(cells, gl_TexCoord[0].st).rg); }\n";
 
 GLuint program = 0;
 GLuint cells_program = 0;
-GLint cell_px_at = -1, use_segments_at = -1, use_outlines_at = -1;
+GLint cell_px_at = -1, use_segments_at = -1, use_outlines_at = -1, levels_at = -1;
 GLuint cells_texture = 0;
 GLuint segments_texture = 0;  // of the current window size, or 0
 GLuint outlines_texture = 0;  // of the current window size, or 0
@@ -158,12 +175,42 @@ float texels[CELLS * 2];                       // row i-1, column j-1
 float segment_vertices[CELLS * 2 * 2];         // clip x, y of both ends
 unsigned char segment_colours[CELLS * 2 * 3];  // the cell's number + 1
 
-// The painter's number of cell (i, j) plus one, as two colour bytes.
+// Bits of each colour channel that carry a digit of a cell number: what
+// the back buffer keeps of the channel, at most the 8 of the textures the
+// numbers are copied to.
+int digit_bits[3];
+
+// The painter's number of cell (i, j) plus one, as three digits of
+// digit_bits[k] bits, one a colour byte: digit d of a b-bit channel as the
+// byte nearest to d * 255 / (2^b - 1), which the buffer rounds back to level
+// d (within an eighth of a level for b >= 5; the byte itself for b = 8).
+// Dithering is off while numbers are drawn, so the level is stored as it is.
 void number_colour(int i, int j, unsigned char rgb[3]) {
-    const int n = (GRID_INNER - i) * GRID_INNER + (j - 1) + 1;
-    rgb[0] = (unsigned char)(n >> 8);
-    rgb[1] = (unsigned char)(n & 255);
-    rgb[2] = 0;
+    int n = (GRID_INNER - i) * GRID_INNER + (j - 1) + 1;
+    for (int k = 2; k >= 0; --k) {
+        const int top = (1 << digit_bits[k]) - 1;
+        rgb[k] = (unsigned char)(((n & top) * 255 + top / 2) / top);
+        n >>= digit_bits[k];
+    }
+}
+
+// Whether the back buffer can hold the numbers and keeps one sample a
+// pixel; reads the channels' bits into digit_bits. The numbers run up to
+// 126 * 126 = 15876 and need 14 bits: 5-6-5, 8-8-8 and 10-10-10 buffers
+// have them. A multisampled buffer would blend the numbers of primitives
+// that share a pixel.
+bool buffer_holds_numbers() {
+    const GLenum names[3] = {GL_RED_BITS, GL_GREEN_BITS, GL_BLUE_BITS};
+    int total = 0;
+    for (int k = 0; k < 3; ++k) {
+        GLint bits = 0;
+        glGetIntegerv(names[k], &bits);
+        digit_bits[k] = bits < 8 ? bits : 8;
+        total += digit_bits[k];
+    }
+    GLint sample_buffers = 1;
+    glGetIntegerv(GL_SAMPLE_BUFFERS, &sample_buffers);
+    return (1 << total) > CELLS && sample_buffers == 0;
 }
 
 GLuint new_texture(GLint format, int w, int h, GLenum type) {
@@ -188,26 +235,15 @@ void copy_back_buffer(GLuint& texture) {
     glBindTexture(GL_TEXTURE_2D, 0);
 }
 
-// The cell colours of the obstacle and density layers as the per-cell
-// sequence chooses them: the intensity and its channel (1 red, 2 green,
-// 3 blue; 0 where no quad is drawn).
+// The colours of the quads the cells show: the level, clamped to 1 as GL
+// clamps a colour, and its channel + 1 (0 where no quad is drawn).
 void fill_texels() {
     for (int i = 1; i <= GRID_INNER; ++i) {
         for (int j = 1; j <= GRID_INNER; ++j) {
-            const int c = cell_index(i, j);
+            const QuadColour q = shown_quad(cell_index(i, j));
             float* t = &texels[2 * ((i - 1) * GRID_INNER + (j - 1))];
-            const float d = density[c];
-            if (show_density != 0 && d > 0) {
-                // The band by the value, the intensity clamped to 1 as GL
-                // clamps a colour.
-                t[0] = d < 1.0f ? d : 1.0f;
-                t[1] = (float)(density_channel(d) + 1);
-            } else if (show_obstacles != 0) {
-                t[0] = obstacle[c] == 1 ? 1.0f : 0.0f;
-                t[1] = 3.0f;
-            } else {
-                t[0] = t[1] = 0.0f;
-            }
+            t[0] = q.channel < 0 ? 0.0f : q.level < 1.0f ? q.level : 1.0f;
+            t[1] = (float)(q.channel + 1);
         }
     }
 }
@@ -259,9 +295,11 @@ void draw_segments() {
     glEnableClientState(GL_COLOR_ARRAY);
     glVertexPointer(2, GL_FLOAT, 0, segment_vertices);
     glColorPointer(3, GL_UNSIGNED_BYTE, 0, segment_colours);
+    glPushAttrib(GL_COLOR_BUFFER_BIT | GL_LIGHTING_BIT);  // dithering, shading
     glShadeModel(GL_FLAT);
+    glDisable(GL_DITHER);
     glDrawArrays(GL_LINES, 0, 2 * count);
-    glShadeModel(GL_SMOOTH);
+    glPopAttrib();
     glDisableClientState(GL_COLOR_ARRAY);
     glDisableClientState(GL_VERTEX_ARRAY);
     glPopMatrix();
@@ -274,8 +312,9 @@ void draw_segments() {
 // cell by cell with the per-cell primitives, coloured with their numbers.
 void draw_outlines() {
     glClear(GL_COLOR_BUFFER_BIT);
-    glPushAttrib(GL_POLYGON_BIT);
+    glPushAttrib(GL_POLYGON_BIT | GL_COLOR_BUFFER_BIT);
     glPolygonMode(GL_FRONT, GL_LINE);
+    glDisable(GL_DITHER);
     for (int i = GRID_INNER; i >= 1; --i) {
         for (int j = 1; j <= GRID_INNER; ++j) {
             unsigned char rgb[3];
@@ -384,18 +423,25 @@ bool build_programs() {
     use_program(program);
     uniform_1i(get_uniform_location(program, "segments"), 1);
     uniform_1i(get_uniform_location(program, "outlines"), 2);
+    levels_at = get_uniform_location(program, "levels");
+    uniform_3i(levels_at, (1 << digit_bits[0]) - 1, (1 << digit_bits[1]) - 1,
+               (1 << digit_bits[2]) - 1);
     use_program(0);
     cell_px_at = get_uniform_location(program, "cell_px");
     use_segments_at = get_uniform_location(program, "use_segments");
     use_outlines_at = get_uniform_location(program, "use_outlines");
-    return cell_px_at >= 0 && use_segments_at >= 0 && use_outlines_at >= 0;
+    return cell_px_at >= 0 && use_segments_at >= 0 && use_outlines_at >= 0 && levels_at >= 0;
 }
 
 }  // namespace
 
 bool init_fast_drawing() {
     fast_drawing = false;
-    if (!context_has_features() || !look_up_all() || !build_programs()) return false;
+    segments_texture = outlines_texture = 0;  // of an earlier context, if any
+    outlines_drawn = false;
+    if (!context_has_features() || !buffer_holds_numbers() || !look_up_all() || !build_programs()) {
+        return false;
+    }
     cells_texture = new_texture(GL_RG32F, GRID_INNER, GRID_INNER, GL_FLOAT);
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &max_texture_size);
     fast_drawing = glGetError() == GL_NO_ERROR;
@@ -407,6 +453,10 @@ void resize_fast_drawing() {
     glDeleteTextures(1, &segments_texture);
     glDeleteTextures(1, &outlines_texture);
     segments_texture = outlines_texture = 0;
+    outlines_drawn = false;
+}
+
+void redraw_outlines() {
     outlines_drawn = false;
 }
 

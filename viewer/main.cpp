@@ -34,9 +34,10 @@ int main(int argc, char** argv) {
     fluid::build_cell_quad();
     fluid::init_fast_drawing();
 
-    // 5. Handlers: drawing, resizes, pacing and input.
+    // 5. Handlers: drawing, resizes, visibility, pacing and input.
     glutDisplayFunc(fluid::on_display);
     glutReshapeFunc(fluid::on_reshape);
+    glutWindowStatusFunc(fluid::on_window_status);
     glutIdleFunc(fluid::on_idle);
     glutKeyboardFunc(fluid::on_keyboard);
     glutMouseFunc(fluid::on_mouse);

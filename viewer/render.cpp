@@ -26,11 +26,19 @@ void draw_quad_at(float px, float py) {
     glPopMatrix();
 }
 
-// The colour of the density layer for a value d > 0, with d as intensity
-// (GL clamps it to 1).
-void density_colour(float d, float rgb[3]) {
+// A quad colour as the three channels GL is given.
+void channels(QuadColour q, float rgb[3]) {
     rgb[0] = rgb[1] = rgb[2] = 0.0f;
-    rgb[density_channel(d)] = d;
+    rgb[q.channel] = q.level;
+}
+
+// Draws the quad of cell (px, py) in colour q, if it has one.
+void draw_quad(QuadColour q, float px, float py) {
+    if (q.channel < 0) return;
+    float rgb[3];
+    channels(q, rgb);
+    glColor3f(rgb[0], rgb[1], rgb[2]);
+    draw_quad_at(px, py);
 }
 
 constexpr int MAX_QUADS = GRID_INNER * GRID_INNER;
@@ -42,10 +50,6 @@ float batch_colours[MAX_QUADS * 4 * 3];
 
 float cell_centre(int k) {
     return (float)(0.5 * (double)cell_px + (double)k * (double)cell_px);
-}
-
-int density_channel(float d) {
-    return d < 0.33 ? 2 : d < 0.66 ? 1 : 0;
 }
 
 void draw_cells() {
@@ -72,17 +76,10 @@ void draw_cells_batched() {
     for (int i = GRID_INNER; i >= 1; --i) {
         const float py = cell_centre(i);
         for (int j = 1; j <= GRID_INNER; ++j) {
-            const int c = cell_index(i, j);
-            const float d = density[c];
+            const QuadColour q = shown_quad(cell_index(i, j));
+            if (q.channel < 0) continue;  // nothing of this cell is drawn
             float rgb[3];
-            if (show_density != 0 && d > 0) {
-                density_colour(d, rgb);
-            } else if (show_obstacles != 0) {
-                rgb[0] = rgb[1] = 0.0f;
-                rgb[2] = obstacle[c] == 1 ? 1.0f : 0.0f;
-            } else {
-                continue;  // nothing of this cell is drawn
-            }
+            channels(q, rgb);
             const float px = cell_centre(j);
             float* vertex = &batch_vertices[quads * 8];
             float* colour = &batch_colours[quads * 12];
@@ -119,21 +116,8 @@ void draw_cells_per_cell() {
             const int c = cell_index(i, j);
             const float px = cell_centre(j);
             const float py = cell_centre(i);
-            if (show_obstacles != 0) {
-                if (obstacle[c] == 1) {
-                    glColor3ub(0, 0, 255);
-                } else {
-                    glColor3ub(0, 0, 0);
-                }
-                draw_quad_at(px, py);
-            }
-            const float d = density[c];
-            if (show_density != 0 && d > 0) {
-                float rgb[3];
-                density_colour(d, rgb);
-                glColor3f(rgb[0], rgb[1], rgb[2]);
-                draw_quad_at(px, py);
-            }
+            draw_quad(obstacle_quad(c), px, py);
+            draw_quad(density_quad(c), px, py);
             if (show_velocity != 0) {
                 glColor3ub(255, 0, 0);
                 glPushMatrix();

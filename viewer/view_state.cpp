@@ -1,5 +1,5 @@
 // view_state.cpp - the window and display settings and the pointer state,
-// process-wide and statically allocated.
+// process-wide and statically allocated; the colour each cell shows.
 #include "fluid.hpp"
 #include "viewer.hpp"
 
@@ -31,6 +31,26 @@ int last_painted_row = 0;
 void update_cell_size() {
     // Whole pixels per cell, so that cells stay square and aligned.
     cell_px = (float)(window_width / GRID_INNER);
+}
+
+int density_channel(float d) {
+    return d < 0.33 ? 2 : d < 0.66 ? 1 : 0;
+}
+
+QuadColour obstacle_quad(int c) {
+    if (show_obstacles == 0) return {};
+    return {2, obstacle[c] == 1 ? 1.0f : 0.0f};
+}
+
+QuadColour density_quad(int c) {
+    const float d = density[c];
+    if (show_density == 0 || !(d > 0)) return {};
+    return {density_channel(d), d};
+}
+
+QuadColour shown_quad(int c) {
+    const QuadColour d = density_quad(c);
+    return d.channel >= 0 ? d : obstacle_quad(c);
 }
 
 }  // namespace fluid

@@ -65,6 +65,32 @@ inline void toggle(int& flag) {
     flag = flag == 0 ? 1 : 0;
 }
 
+// ---- What a cell shows -----------------------------------------------------
+
+/// The colour of one cell quad: `level` in one channel (0 red, 1 green,
+/// 2 blue) and 0 in the other two; channel -1 when no quad is drawn. GL
+/// clamps the level to 1.
+struct QuadColour {
+    int channel = -1;
+    float level = 0.0f;
+};
+
+/// The colour channel of the density layer for d > 0: blue (2) below 0.33,
+/// green (1) below 0.66, else red (0).
+int density_channel(float d);
+
+/// The obstacle layer's quad of cell c: blue, 1 for an obstacle and 0 for
+/// fluid; none while the layer is off.
+QuadColour obstacle_quad(int c);
+
+/// The density layer's quad of cell c: d in its band's channel while the
+/// layer is on and d > 0 (never for 0, negative or NaN values); else none.
+QuadColour density_quad(int c);
+
+/// The quad a cell shows: its density quad, which is drawn over its
+/// obstacle quad and covers it exactly, or else its obstacle quad.
+QuadColour shown_quad(int c);
+
 // ---- Frame advance and report ---------------------------------------------
 
 /// Steps the simulation when it is on or a single step was requested, sums
@@ -111,9 +137,6 @@ bool pointer_motion(int x, int y);
 void build_cell_quad();
 /// The window coordinate of the centre of cell index k along either axis.
 float cell_centre(int k);
-/// The colour channel of the density layer for d > 0: blue (2) below 0.33,
-/// green (1) below 0.66, else red (0).
-int density_channel(float d);
 /// Whether the few-primitive drawing is available (set by init_fast_drawing).
 extern bool fast_drawing;
 /// Looks up what the few-primitive drawing needs in the current context and
@@ -121,6 +144,9 @@ extern bool fast_drawing;
 bool init_fast_drawing();
 /// Releases the window-sized textures of the old window size.
 void resize_fast_drawing();
+/// Has the grid outlines' image taken again on the next frame that shows
+/// them.
+void redraw_outlines();
 /// Draws all four layers in a few primitives, with the pixels of
 /// draw_cells_per_cell; false, having drawn nothing, when it cannot.
 bool draw_cells_fast();
@@ -135,6 +161,7 @@ void draw_cells_per_cell();
 void draw_cells_batched();
 void on_display();
 void on_reshape(int w, int h);
+void on_window_status(int state);
 void on_idle();
 void on_timer(int value);
 void on_keyboard(unsigned char key, int x, int y);

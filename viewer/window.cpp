@@ -43,6 +43,13 @@ void on_reshape(int w, int h) {
     glutPostRedisplay();
 }
 
+void on_window_status(int /*state*/) {
+    // Parts of the window that were covered may show now: the kept outline
+    // image may hold pixels the window did not own when it was drawn.
+    redraw_outlines();
+    glutPostRedisplay();
+}
+
 void on_idle() {
     glutPostRedisplay();
 }

@@ -102,24 +102,27 @@ class Render : public ::testing::Test {
         ASSERT_EQ(fluid::window_height, h);
     }
 
-    // Draws with `draw` into the back buffer and reads it back.
-    static std::vector<unsigned char> picture(void (*draw)()) {
+    // Draws with `draw` into the back buffer and reads it back, 16 bits a
+    // channel: every level of a 5-, 6-, 8- or 10-bit channel reads as a
+    // value of its own.
+    static std::vector<std::uint16_t> picture(void (*draw)()) {
         glClear(GL_COLOR_BUFFER_BIT);
         draw();
         glFinish();
-        std::vector<unsigned char> rgb((size_t)fluid::window_width * fluid::window_height * 3);
+        std::vector<std::uint16_t> rgb((size_t)fluid::window_width * fluid::window_height * 3);
         glReadBuffer(GL_BACK);
-        glPixelStorei(GL_PACK_ALIGNMENT, 1);
-        glReadPixels(0, 0, fluid::window_width, fluid::window_height, GL_RGB, GL_UNSIGNED_BYTE,
+        glPixelStorei(GL_PACK_ALIGNMENT, 2);
+        glReadPixels(0, 0, fluid::window_width, fluid::window_height, GL_RGB, GL_UNSIGNED_SHORT,
                      rgb.data());
         return rgb;
     }
 
-    // The colour of the pixel at the centre of cell (i, j).
-    static std::uint32_t centre_of(const std::vector<unsigned char>& rgb, int i, int j) {
+    // The colour of the pixel at the centre of cell (i, j), 8 bits a channel.
+    static std::uint32_t centre_of(const std::vector<std::uint16_t>& rgb, int i, int j) {
         const int px = (int)fluid::cell_px;
         const size_t at = 3 * ((size_t)(i * px + px / 2) * fluid::window_width + j * px + px / 2);
-        return (std::uint32_t)rgb[at] << 16 | (std::uint32_t)rgb[at + 1] << 8 | rgb[at + 2];
+        return (std::uint32_t)(rgb[at] >> 8) << 16 | (std::uint32_t)(rgb[at + 1] >> 8) << 8 |
+               rgb[at + 2] >> 8;
     }
 
     inline static xharness::XServer* server = nullptr;
@@ -169,15 +172,15 @@ void random_scene(std::uint32_t seed) {
 }
 
 // Where two pictures of the current window differ, or "" when they do not.
-std::string first_difference(const std::vector<unsigned char>& a,
-                             const std::vector<unsigned char>& b) {
+std::string first_difference(const std::vector<std::uint16_t>& a,
+                             const std::vector<std::uint16_t>& b) {
     for (size_t k = 0; k < a.size(); k += 3) {
         if (a[k] != b[k] || a[k + 1] != b[k + 1] || a[k + 2] != b[k + 2]) {
             const size_t p = k / 3;
             char text[160];
             std::snprintf(text, sizeof text,
-                          "pixel (%zu, %zu) from the bottom: %02x%02x%02x per cell, "
-                          "%02x%02x%02x the other",
+                          "pixel (%zu, %zu) from the bottom: %04x %04x %04x per cell, "
+                          "%04x %04x %04x the other",
                           p % fluid::window_width, p / fluid::window_width, a[k], a[k + 1],
                           a[k + 2], b[k], b[k + 1], b[k + 2]);
             return text;

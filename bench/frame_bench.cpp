@@ -30,11 +30,7 @@ using Clock = std::chrono::steady_clock;
 // The swap times the preloaded timer has written so far, in nanoseconds of
 // CLOCK_MONOTONIC (the clock of steady_clock).
 std::vector<std::int64_t> swaps(const std::string& log) {
-    std::ifstream in(log, std::ios::binary);
-    std::vector<std::int64_t> t;
-    std::int64_t ns;
-    while (in.read(reinterpret_cast<char*>(&ns), sizeof ns)) t.push_back(ns);
-    return t;
+    return xharness::read_counts(log);
 }
 
 std::int64_t now_ns() {

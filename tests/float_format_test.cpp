@@ -173,29 +173,9 @@ TEST(FormatFixed6, MatchesPrintfWhereDecimalsRound) {
 
 // ---- The report -------------------------------------------------------------
 
-void append_printf_field(std::string& text, const float* f) {
-    char buf[64];
-    for (int i = fluid::GRID_SIDE - 1; i >= 0; --i) {
-        for (int j = 0; j < fluid::GRID_SIDE; ++j) {
-            text.append(buf, (std::size_t)report_text::printf_f(buf, sizeof buf,
-                                                                f[fluid::cell_index(i, j)]));
-            text += ' ';
-        }
-        text += '\n';
-    }
-}
-
+// The report printf would print of the current fields and this total.
 std::string printf_report(float total) {
-    std::string text = "\n\nDensity Field\n";
-    append_printf_field(text, fluid::density);
-    text += "\n\nu Field\n";
-    append_printf_field(text, fluid::u);
-    text += "\n\nv Field\n";
-    append_printf_field(text, fluid::v);
-    char buf[64];
-    text += "\n\nTotal Density: ";
-    text.append(buf, (std::size_t)report_text::printf_f(buf, sizeof buf, total));
-    return text + '\n';
+    return report_text::report(fluid::density, fluid::u, fluid::v, total);
 }
 
 // Equality of two long texts, reporting where they first differ.

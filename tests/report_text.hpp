@@ -36,12 +36,17 @@ inline std::string field(const float* f) {
     return out;
 }
 
-/// A whole report of the state, with the total density.
+/// A whole report of these fields and this total density.
+inline std::string report(const float* density, const float* u, const float* v, float total) {
+    char buf[64];
+    const int n = printf_f(buf, sizeof buf, total);
+    return "\n\nDensity Field\n" + field(density) + "\n\nu Field\n" + field(u) + "\n\nv Field\n" +
+           field(v) + "\n\nTotal Density: " + std::string(buf, n) + "\n";
+}
+
+/// A whole report of the state, with its total density.
 inline std::string report(const reference::State& s) {
-    char total[64];
-    const int n = printf_f(total, sizeof total, reference::total_density(s.density));
-    return "\n\nDensity Field\n" + field(s.density) + "\n\nu Field\n" + field(s.u) +
-           "\n\nv Field\n" + field(s.v) + "\n\nTotal Density: " + std::string(total, n) + "\n";
+    return report(s.density, s.u, s.v, reference::total_density(s.density));
 }
 
 }  // namespace report_text

@@ -371,16 +371,6 @@ Image all_layers_picture(Program& p) {
     });
 }
 
-// Draw calls of each frame of a program started with the preloaded counter
-// (gl_call_counter.c) logging to `log`.
-std::vector<std::int64_t> calls_a_frame(const std::string& log) {
-    std::ifstream in(log, std::ios::binary);
-    std::vector<std::int64_t> calls;
-    std::int64_t n;
-    while (in.read(reinterpret_cast<char*>(&n), sizeof n)) calls.push_back(n);
-    return calls;
-}
-
 // A GL without what the few-primitive drawing needs (here Mesa told to offer
 // OpenGL 2.1, or 1.1 as Windows without a vendor driver does) gets the same
 // picture, drawn cell by cell, on a 24-bit and a 16-bit screen. For the
@@ -409,7 +399,8 @@ TEST_F(WindowTest, AnOlderGLDrawsTheSamePictureCellByCell) {
             unsetenv("FLUIDS_GL_CALL_LOG");
             const Image picture = all_layers_picture(*program);
             if (counted) {
-                const std::vector<std::int64_t> calls = calls_a_frame(log);
+                // Draw calls a frame (gl_call_counter.c).
+                const std::vector<std::int64_t> calls = xharness::read_counts(log);
                 ASSERT_FALSE(calls.empty()) << "no frame counted";
                 // Cell by cell: a quad, a segment and an outline for every cell.
                 if (older) {

@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <sstream>
 #include <stdexcept>
 
@@ -196,6 +197,14 @@ int count_of(const std::string& text, const std::string& needle) {
         ++n;
     }
     return n;
+}
+
+std::vector<std::int64_t> read_counts(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::vector<std::int64_t> counts;
+    std::int64_t n;
+    while (in.read(reinterpret_cast<char*>(&n), sizeof n)) counts.push_back(n);
+    return counts;
 }
 
 std::string fluids_path() {

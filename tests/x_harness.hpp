@@ -143,6 +143,10 @@ class Program {
 /// Counts non-overlapping occurrences of `needle` in `text`.
 int count_of(const std::string& text, const std::string& needle);
 
+/// The 8-byte counts a preloaded library (the swap timer, the draw-call
+/// counter) has appended to the file `path` so far.
+std::vector<std::int64_t> read_counts(const std::string& path);
+
 /// Path of the fluids executable under test: the environment variable
 /// FLUIDS_UNDER_TEST when it is set (for example the program unpacked from
 /// the Debian package), else the one of the build tree (set by CMake).

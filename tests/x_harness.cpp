@@ -138,15 +138,18 @@ int wait_status(pid_t pid) {
 
 }  // namespace
 
-XServer::XServer(int depth) {
+XServer::XServer(int depth, const std::vector<std::string>& options) {
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
     // The write end must survive exec in the server: a plain dup has no
     // close-on-exec flag.
     const int server_fd = fcntl(fds[1], F_DUPFD, 10);
-    pid_ = spawn({"Xvfb", "-displayfd", std::to_string(server_fd), "-screen", "0",
-                  "2200x1300x" + std::to_string(depth), "-nolisten", "tcp", "-noreset"},
-                 child_environment(""), TO_DEV_NULL, TO_DEV_NULL);
+    std::vector<std::string> argv = {
+        "Xvfb",      "-displayfd", std::to_string(server_fd),
+        "-screen",   "0",          "2200x1300x" + std::to_string(depth),
+        "-nolisten", "tcp",        "-noreset"};
+    argv.insert(argv.end(), options.begin(), options.end());
+    pid_ = spawn(argv, child_environment(""), TO_DEV_NULL, TO_DEV_NULL);
     close(server_fd);
     close(fds[1]);
     // The server writes its display number once it accepts connections.

@@ -21,10 +21,10 @@ namespace xharness {
 
 /// A private Xvfb server, started on construction and stopped on destruction;
 /// its screen has the given depth in bits (16 is 5-6-5, 24 is 8-8-8, 30 is
-/// 10-10-10).
+/// 10-10-10); `options` are further arguments of Xvfb.
 class XServer {
   public:
-    explicit XServer(int depth = 24);
+    explicit XServer(int depth = 24, const std::vector<std::string>& options = {});
     ~XServer();
     XServer(const XServer&) = delete;
     XServer& operator=(const XServer&) = delete;

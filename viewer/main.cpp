@@ -34,10 +34,11 @@ int main(int argc, char** argv) {
     fluid::build_cell_quad();
     fluid::init_fast_drawing();
 
-    // 5. Handlers: drawing, resizes, visibility, pacing and input.
+    // 5. Handlers: drawing, resizes, visibility, moves, pacing and input.
     glutDisplayFunc(fluid::on_display);
     glutReshapeFunc(fluid::on_reshape);
     glutWindowStatusFunc(fluid::on_window_status);
+    glutPositionFunc(fluid::on_window_position);
     glutIdleFunc(fluid::on_idle);
     glutKeyboardFunc(fluid::on_keyboard);
     glutMouseFunc(fluid::on_mouse);

@@ -32,15 +32,6 @@ void channels(QuadColour q, float rgb[3]) {
     rgb[q.channel] = q.level;
 }
 
-// Draws the quad of cell (px, py) in colour q, if it has one.
-void draw_quad(QuadColour q, float px, float py) {
-    if (q.channel < 0) return;
-    float rgb[3];
-    channels(q, rgb);
-    glColor3f(rgb[0], rgb[1], rgb[2]);
-    draw_quad_at(px, py);
-}
-
 constexpr int MAX_QUADS = GRID_INNER * GRID_INNER;
 // Vertex and colour arrays of one batch: four vertices a quad.
 float batch_vertices[MAX_QUADS * 4 * 2];
@@ -50,6 +41,33 @@ float batch_colours[MAX_QUADS * 4 * 3];
 
 float cell_centre(int k) {
     return (float)(0.5 * (double)cell_px + (double)k * (double)cell_px);
+}
+
+SegmentEnd segment_end_of(float vx, float vy) {
+    return {(float)((double)vx * (double)cell_px * 10.0),
+            (float)((double)vy * (double)cell_px * 10.0)};
+}
+
+SegmentEnd segment_end(int c) {
+    return segment_end_of(u[c], v[c]);
+}
+
+void draw_segment_at(SegmentEnd end, float px, float py) {
+    glPushMatrix();
+    glTranslatef(px, py, 0.0f);
+    glBegin(GL_LINES);
+    glVertex3f(0.0f, 0.0f, 0.0f);
+    glVertex3f(end.x, end.y, 0.0f);
+    glEnd();
+    glPopMatrix();
+}
+
+void draw_quad(QuadColour q, float px, float py) {
+    if (q.channel < 0) return;
+    float rgb[3];
+    channels(q, rgb);
+    glColor3f(rgb[0], rgb[1], rgb[2]);
+    draw_quad_at(px, py);
 }
 
 void draw_cells() {
@@ -120,14 +138,7 @@ void draw_cells_per_cell() {
             draw_quad(density_quad(c), px, py);
             if (show_velocity != 0) {
                 glColor3ub(255, 0, 0);
-                glPushMatrix();
-                glTranslatef(px, py, 0.0f);
-                glBegin(GL_LINES);
-                glVertex3f(0.0f, 0.0f, 0.0f);
-                glVertex3f((float)((double)u[c] * (double)cell_px * 10.0),
-                           (float)((double)v[c] * (double)cell_px * 10.0), 0.0f);
-                glEnd();
-                glPopMatrix();
+                draw_segment_at(segment_end(c), px, py);
             }
             if (show_grid != 0) {
                 glColor3ub(0, 255, 0);

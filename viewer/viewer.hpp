@@ -137,16 +137,50 @@ bool pointer_motion(int x, int y);
 void build_cell_quad();
 /// The window coordinate of the centre of cell index k along either axis.
 float cell_centre(int k);
-/// Whether the few-primitive drawing is available (set by init_fast_drawing).
+/// The far end of cell c's velocity segment relative to the cell's centre,
+/// in pixels: (u, v) times cell_px times 10, each rounded to float once.
+struct SegmentEnd {
+    float x;
+    float y;
+};
+SegmentEnd segment_end(int c);
+/// The same for a velocity (vx, vy).
+SegmentEnd segment_end_of(float vx, float vy);
+/// Draws the quad of colour q centred at (px, py) as the per-cell sequence
+/// does (nothing for a quad that is not drawn).
+void draw_quad(QuadColour q, float px, float py);
+/// Draws a line from (px, py) to `end` relative to it in the current colour
+/// as the per-cell sequence draws a velocity segment: through the modelview
+/// translation.
+void draw_segment_at(SegmentEnd end, float px, float py);
+/// Whether the few-primitive drawing is available in this context (set by
+/// init_fast_drawing; the start-up check at each window size may still turn
+/// it off for that size).
 extern bool fast_drawing;
 /// Looks up what the few-primitive drawing needs in the current context and
 /// prepares it; false (and cell-by-cell drawing) when something is missing.
 bool init_fast_drawing();
-/// Releases the window-sized textures of the old window size.
+/// Releases the window-sized textures of the old window size and has the
+/// few-primitive drawing checked again at the new one.
 void resize_fast_drawing();
-/// Has the grid outlines' image taken again on the next frame that shows
-/// them.
-void redraw_outlines();
+/// What the latest check of the few-primitive drawing found, at the window
+/// size it was made at (0 by 0 before the first): the cell colours exact
+/// (`cells`), every cell number stored, copied and read back exactly and the
+/// lines placed as the per-cell ones (`numbers`), and how long it took.
+struct FastDrawingCheck {
+    int width = 0;
+    int height = 0;
+    bool cells = false;
+    bool numbers = false;
+    double milliseconds = 0.0;
+};
+FastDrawingCheck fast_drawing_check();
+/// Tells the few-primitive drawing that the pixels the window shows have
+/// changed (covered, uncovered, shown, hidden) and whether it now shows all
+/// of them.
+void window_pixels_changed(bool fully_visible);
+/// Tells it that the window has moved.
+void window_moved();
 /// Draws all four layers in a few primitives, with the pixels of
 /// draw_cells_per_cell; false, having drawn nothing, when it cannot.
 bool draw_cells_fast();
@@ -162,6 +196,7 @@ void draw_cells_batched();
 void on_display();
 void on_reshape(int w, int h);
 void on_window_status(int state);
+void on_window_position(int x, int y);
 void on_idle();
 void on_timer(int value);
 void on_keyboard(unsigned char key, int x, int y);

@@ -43,10 +43,14 @@ void on_reshape(int w, int h) {
     glutPostRedisplay();
 }
 
-void on_window_status(int /*state*/) {
-    // Parts of the window that were covered may show now: the kept outline
-    // image may hold pixels the window did not own when it was drawn.
-    redraw_outlines();
+void on_window_status(int state) {
+    // Parts of the window that were covered may show now.
+    window_pixels_changed(state == GLUT_FULLY_RETAINED);
+    glutPostRedisplay();
+}
+
+void on_window_position(int /*x*/, int /*y*/) {
+    window_moved();
     glutPostRedisplay();
 }
 

@@ -422,6 +422,62 @@ TEST_F(WindowTest, AnOlderGLDrawsTheSamePictureCellByCell) {
     unlink(log);
 }
 
+// Drivers that misreport their buffer: 8-8-8 bits on a 5-6-5 screen, no red
+// bits at all, 4 samples a pixel shown as none (with glDisable of
+// multisampling ignored). The start-up check turns the fast drawing off (the
+// last frame is drawn cell by cell), and the picture, at two window sizes
+// with all layers on, is the per-cell one of the same screen: of an honest
+// driver where the lie is only in what is reported, of the same driver where
+// the buffer really is multisampled.
+TEST_F(WindowTest, ALyingDriverGetsThePerCellPicture) {
+    quit();
+    if (xharness::fluids_path() != xharness::native_fluids_path()) {
+        GTEST_SKIP() << "the preloaded libraries are Linux ones";
+    }
+    char log[] = "/tmp/fluids-calls-XXXXXX";
+    close(mkstemp(log));
+    struct Lie {
+        int depth;
+        const char* lie;
+        bool honest_reference;
+    };
+    for (const Lie& l :
+         {Lie{16, "bits=8,8,8", true}, Lie{24, "bits=0,8,8", true}, Lie{24, "samples", false}}) {
+        xharness::XServer on(l.depth);
+        std::vector<Image> pictures[2];
+        for (int lying = 1; lying >= 0; --lying) {
+            if (lying == 0) setenv("MESA_GL_VERSION_OVERRIDE", "2.1", 1);  // cell by cell
+            if (lying == 1 || !l.honest_reference) setenv("FLUIDS_GL_LIE", l.lie, 1);
+            const std::string preload = std::string(LYING_GL) + ":" + GL_CALL_COUNTER;
+            setenv("LD_PRELOAD", preload.c_str(), 1);
+            setenv("FLUIDS_GL_CALL_LOG", log, 1);
+            truncate(log, 0);
+            program = std::make_unique<Program>(on, xharness::fluids_path());
+            for (const char* name : {"MESA_GL_VERSION_OVERRIDE", "FLUIDS_GL_LIE", "LD_PRELOAD",
+                                     "FLUIDS_GL_CALL_LOG"}) {
+                unsetenv(name);
+            }
+            pictures[lying].push_back(all_layers_picture(*program));
+            program->resize(701, 389);
+            Image last = program->capture();
+            pictures[lying].push_back(program->capture_until([&](const Image& i) {
+                const bool settled = i.width == 701 && i.rgb == last.rgb;
+                last = i;
+                return settled;
+            }));
+            const std::vector<std::int64_t> calls = xharness::read_counts(log);
+            ASSERT_FALSE(calls.empty()) << l.lie;
+            EXPECT_GE(calls.back(), 3 * 126 * 126) << l.lie << ": not drawn cell by cell";
+            quit();
+        }
+        for (size_t k = 0; k < 2; ++k) {
+            EXPECT_EQ(pictures[1][k].width, pictures[0][k].width) << l.lie;
+            EXPECT_TRUE(pictures[1][k].rgb == pictures[0][k].rgb) << l.lie << ", size " << k;
+        }
+    }
+    unlink(log);
+}
+
 // A program under test other than the build tree's (the Windows build under
 // wine) draws the Linux program's picture, pixel for pixel, in its client
 // area.

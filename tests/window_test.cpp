@@ -8,6 +8,7 @@
 #include <fstream>
 #include <memory>
 #include <sstream>
+#include <thread>
 #include <vector>
 
 #include "reference_solver.hpp"
@@ -476,6 +477,64 @@ TEST_F(WindowTest, ALyingDriverGetsThePerCellPicture) {
         }
     }
     unlink(log);
+}
+
+// The outline image must not keep pixels the window did not own: with a
+// driver whose copies hold other contents where the window is covered or
+// off the screen, the window is partly covered, moved while still covered
+// (its covered part changes with no visibility event), then uncovered. What
+// shows of it at each stage is the picture of the window alone.
+TEST_F(WindowTest, CoveredAndMovedWindowShowsNoStaleOutlines) {
+    quit();
+    if (xharness::fluids_path() != xharness::native_fluids_path()) {
+        GTEST_SKIP() << "the preloaded library is a Linux one";
+    }
+    setenv("LD_PRELOAD", LYING_GL, 1);
+    setenv("FLUIDS_GL_LIE", "unowned", 1);
+    program = std::make_unique<Program>(*server, xharness::fluids_path());
+    unsetenv("LD_PRELOAD");
+    unsetenv("FLUIDS_GL_LIE");
+    const Image alone = all_layers_picture(*program);
+    // The pixels of the picture at (x, y) of the screen that no cover hides,
+    // with the window's corner at (wx, wy), against the lone picture.
+    auto same_where_shown = [&](int wx, int wy, int cx0, int cy0, int cx1, int cy1) {
+        return program
+                   ->capture_until(
+                       [&](const Image& i) {
+                           for (int y = 0; y < i.height; ++y) {
+                               for (int x = 0; x < i.width; ++x) {
+                                   const int sx = wx + x, sy = wy + y;
+                                   if (sx >= cx0 && sx < cx1 && sy >= cy0 && sy < cy1) continue;
+                                   if (i.at(x, y) != alone.at(x, y)) return false;
+                               }
+                           }
+                           return true;
+                       },
+                       std::chrono::seconds(5))
+                   .width == alone.width;
+    };
+    {
+        xharness::Cover cover(*server, 0, 0, 300, 260);
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        program->move_window(200, 150);
+        // Now the cover hides the window's corner from (0, 0) to (100, 110).
+        Image shown;
+        bool same = false;
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (!same && std::chrono::steady_clock::now() < end) {
+            shown = program->capture();
+            same = true;
+            for (int y = 0; y < shown.height && same; ++y) {
+                for (int x = 0; x < shown.width && same; ++x) {
+                    if (x < 100 && y < 110) continue;
+                    same = shown.at(x, y) == alone.at(x, y);
+                }
+            }
+        }
+        EXPECT_TRUE(same) << "moved while covered";
+    }
+    EXPECT_TRUE(same_where_shown(200, 150, 0, 0, 0, 0)) << "uncovered";
+    quit();
 }
 
 // A program under test other than the build tree's (the Windows build under

@@ -394,6 +394,30 @@ void Program::resize(int width, int height) {
              std::to_string(height)});
 }
 
+void Program::move_window(int x, int y) {
+    xdotool(
+        {"windowmove", "--sync", std::to_string(window_), std::to_string(x), std::to_string(y)});
+}
+
+Cover::Cover(const XServer& server, int x, int y, int width, int height) {
+    Display* dpy = XOpenDisplay(server.display().c_str());
+    if (dpy == nullptr) throw std::runtime_error("cannot open " + server.display());
+    display_ = dpy;
+    const int screen = DefaultScreen(dpy);
+    window_ =
+        XCreateSimpleWindow(dpy, RootWindow(dpy, screen), x, y, (unsigned)width, (unsigned)height,
+                            0, BlackPixel(dpy, screen), WhitePixel(dpy, screen));
+    XMapRaised(dpy, window_);
+    XSync(dpy, False);
+}
+
+Cover::~Cover() {
+    Display* dpy = static_cast<Display*>(display_);
+    XDestroyWindow(dpy, window_);
+    XSync(dpy, False);
+    XCloseDisplay(dpy);
+}
+
 void Program::close_window() {
     Display* dpy = XOpenDisplay(server_.display().c_str());
     if (dpy == nullptr) throw std::runtime_error("cannot open " + server_.display());

@@ -98,6 +98,8 @@ class Program {
     void click(int button, int x, int y);
     /// Resizes the window and waits until the server reports the new size.
     void resize(int width, int height);
+    /// Moves the window's top-left corner to (x, y) of the screen.
+    void move_window(int x, int y);
     /// Asks the window to close, as a window manager's close button does
     /// (a WM_DELETE_WINDOW message).
     void close_window();
@@ -138,6 +140,20 @@ class Program {
     std::string err_;
     std::thread out_thread_;
     std::thread err_thread_;
+};
+
+/// A plain window mapped over everything else at (x, y) of the screen while
+/// it lives, covering what lies below it.
+class Cover {
+  public:
+    Cover(const XServer& server, int x, int y, int width, int height);
+    ~Cover();
+    Cover(const Cover&) = delete;
+    Cover& operator=(const Cover&) = delete;
+
+  private:
+    void* display_ = nullptr;
+    unsigned long window_ = 0;
 };
 
 /// Counts non-overlapping occurrences of `needle` in `text`.

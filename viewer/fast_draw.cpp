@@ -519,14 +519,25 @@ Rect clipped(int x0, int y0, int x1, int y1) {
             std::min(y1, window_height)};
 }
 
-// The back buffer's pixels in r, three channels of type T.
+// The back buffer's pixels in r, four channels of type T (RGBA: the
+// layout drivers read back fastest).
 template <class T>
 std::vector<T> read_back(Rect r, GLenum type) {
-    std::vector<T> rgb((size_t)(r.x1 - r.x0) * (size_t)(r.y1 - r.y0) * 3);
+    std::vector<T> rgba((size_t)(r.x1 - r.x0) * (size_t)(r.y1 - r.y0) * 4);
     glReadBuffer(GL_BACK);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(r.x0, r.y0, r.x1 - r.x0, r.y1 - r.y0, GL_RGB, type, rgb.data());
-    return rgb;
+    glReadPixels(r.x0, r.y0, r.x1 - r.x0, r.y1 - r.y0, GL_RGBA, type, rgba.data());
+    return rgba;
+}
+
+// The back buffer's colour channels in r at the buffer's full depth: bytes
+// where no channel has more than 8 bits, 16-bit values otherwise.
+std::vector<unsigned short> read_full_depth(Rect r) {
+    if (std::max({buffer_bits[0], buffer_bits[1], buffer_bits[2]}) > 8) {
+        return read_back<unsigned short>(r, GL_UNSIGNED_SHORT);
+    }
+    const auto bytes = read_back<unsigned char>(r, GL_UNSIGNED_BYTE);
+    return std::vector<unsigned short>(bytes.begin(), bytes.end());
 }
 
 // The check program over r, reading the image in segments_texture; what it
@@ -569,10 +580,21 @@ QuadColour test_colour(int k, int bits) {
     }
 }
 
+// The check draws and reads in the window's lowest rows only: those of
+// every number, and of the bottom rows of cells, where it draws its quads,
+// segments and outlines (segments that leave those rows are compared where
+// they cross them).
+constexpr int check_rows = 3;
+
+int region_rows() {
+    const int numbers = (CELLS + window_width - 1) / window_width;
+    return std::min(window_height, std::max(numbers, (check_rows + 1) * (int)cell_px));
+}
+
 // The cell colours: per-cell quads against the last pass's float texels,
 // over the cells of the bottom rows, compared at the buffer's full depth.
 bool check_cell_colours() {
-    const int rows = 2;
+    const int rows = check_rows;
     const int px = (int)cell_px;
     const Rect r = clipped(px, px, 127 * px, (rows + 1) * px);
     if (r.empty()) return true;  // no cell shows at all
@@ -586,10 +608,10 @@ bool check_cell_colours() {
             draw_quad(q, cell_centre(j), cell_centre(i));
         }
     }
-    const auto per_cell = read_back<unsigned short>(r, GL_UNSIGNED_SHORT);
+    const auto per_cell = read_full_depth(r);
     glClear(GL_COLOR_BUFFER_BIT);
     composite(false, false);
-    return read_back<unsigned short>(r, GL_UNSIGNED_SHORT) == per_cell;
+    return read_full_depth(r) == per_cell;
 }
 
 // Every number, written as the images write them (decoys first, then the
@@ -628,7 +650,7 @@ bool check_numbers() {
         uniform_1i(count_at, count);
         use_program(0);
         const auto ok = run_check_program(clipped(0, 0, w, (count + w - 1) / w));
-        for (size_t k = 0; k < ok.size(); k += 3) {
+        for (size_t k = 0; k < ok.size(); k += 4) {
             if (ok[k] != 255) return false;
         }
     }
@@ -644,11 +666,11 @@ bool check_lines() {
                                        -1.4f,  2.5f,   -6.0f,  40.0f, 1e4f,   -3e5f, 0.25f,
                                        -0.75f, 0.5f,   1e-7f,  1e38f, -1e38f, 0.1f};
     const float non_finite[] = {std::nanf(""), INFINITY, -INFINITY};
-    const int segments = 240, outline_rows = 2;
+    const int segments = 240, outline_rows = check_rows;
     float p[16];
     glGetFloatv(GL_PROJECTION_MATRIX, p);
     auto cell_of = [](int k, int& i, int& j) {
-        i = 1 + (k * 37) % GRID_INNER;
+        i = 1 + k % check_rows;
         j = 1 + (k * 53 + k / GRID_INNER) % GRID_INNER;
     };
     auto velocity_of = [&](int k, int axis) {
@@ -674,7 +696,7 @@ bool check_lines() {
         }
     }
     glPopAttrib();
-    const Rect all = clipped(0, 0, window_width, window_height);
+    const Rect all = clipped(0, 0, window_width, region_rows());
     const auto per_cell = read_back<unsigned char>(all, GL_UNSIGNED_BYTE);
 
     const int number = CELLS;  // digits in every channel of a 5-6-5 buffer
@@ -693,7 +715,7 @@ bool check_lines() {
     glClear(GL_COLOR_BUFFER_BIT);
     draw_segment_lines(count);
     draw_outline_quads(first, outline_rows * GRID_INNER, one_colour.data());
-    copy_back_buffer(segments_texture);
+    copy_back_buffer(segments_texture, all.y1);
     use_program(check_program);
     uniform_1i(line_number_at, number);
     use_program(0);
@@ -701,7 +723,7 @@ bool check_lines() {
     use_program(check_program);
     uniform_1i(line_number_at, 0);
     use_program(0);
-    for (size_t k = 0; k < fast.size(); k += 3) {
+    for (size_t k = 0; k < fast.size(); k += 4) {
         const bool white = per_cell[k] == 255 && per_cell[k + 1] == 255 && per_cell[k + 2] == 255;
         const bool black = per_cell[k] == 0 && per_cell[k + 1] == 0 && per_cell[k + 2] == 0;
         if (fast[k] != 255 || !(white || black) || (fast[k + 1] == 255) != white) return false;
@@ -734,8 +756,12 @@ FastDrawingCheck check_at_this_size() {
     }
     glPushAttrib(GL_CURRENT_BIT);
     glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
+    glPushAttrib(GL_SCISSOR_BIT);
+    glEnable(GL_SCISSOR_TEST);
+    glScissor(0, 0, window_width, region_rows());
     result.cells = check_cell_colours();
     result.numbers = result.cells && check_numbers() && check_lines();
+    glPopAttrib();
     glPopClientAttrib();
     glPopAttrib();
     if (glGetError() != GL_NO_ERROR) result.cells = result.numbers = false;

@@ -6,40 +6,23 @@
 // cost. Prints milliseconds; never fails on speed.
 //
 //   build/bench/check_bench [rounds, default 5]
-#include <GL/freeglut.h>
-
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <thread>
 #include <utility>
 #include <vector>
 
 #include "fluid.hpp"
+#include "glut_window.hpp"
 #include "viewer.hpp"
 #include "x_harness.hpp"
 
 namespace {
 
-bool shown = false;
-
-template <class Pred>
-void pump(Pred done) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!done() && std::chrono::steady_clock::now() < end) {
-        glutMainLoopEvent();
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-}
-
-// Resizes the window, swaps once (the buffer takes the window's size at a
-// swap) and draws a frame with every layer; returns the check's time.
+// Resizes the window and draws a frame with every layer; returns the
+// check's time.
 double check_at(int w, int h) {
-    glutReshapeWindow(w, h);
-    pump([&] { return fluid::window_width == w && fluid::window_height == h; });
-    glClear(GL_COLOR_BUFFER_BIT);
-    glutSwapBuffers();
+    glut_window::resize(w, h);
     glClear(GL_COLOR_BUFFER_BIT);
     fluid::draw_cells();
     glFinish();
@@ -57,23 +40,10 @@ int main(int argc, char** argv) {
     // 1. A private server and a window on it, as the program opens it (without
     //    shared-memory images, which Mesa's software GLX keeps per process).
     xharness::XServer server(24, {"-extension", "MIT-SHM"});
-    setenv("DISPLAY", server.display().c_str(), 1);
-    int gargc = 1;
-    char name[] = "check_bench";
-    char* gargv[] = {name, nullptr};
-    glutInit(&gargc, gargv);
-    glutInitDisplayMode(GLUT_DOUBLE | GLUT_RGB);
-    glutInitWindowSize(512, 512);
-    glutCreateWindow("Compute Stable Fluids");
-    fluid::build_cell_quad();
-    if (!fluid::init_fast_drawing()) {
+    if (!glut_window::open(server, "llvmpipe") || !fluid::fast_drawing) {
         std::printf("no fast drawing in this GL\n");
         return 1;
     }
-    glutDisplayFunc([] { shown = true; });
-    glutReshapeFunc(fluid::on_reshape);
-    pump([] { return shown; });
-    fluid::window_pixels_changed(true);
     fluid::show_obstacles = fluid::show_density = fluid::show_velocity = fluid::show_grid = 1;
 
     // 2. The sizes, round after round; the first check separately.

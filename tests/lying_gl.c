@@ -7,9 +7,8 @@
 //   samples     the window gets a 4-sample buffer that GL_SAMPLE_BUFFERS
 //               and GL_SAMPLES report as none, and glDisable(GL_MULTISAMPLE)
 //               is ignored, as when a control panel forces antialiasing;
-//   unowned     pixels of the window covered by other windows or off the
-//               screen are not its own: copies of the back buffer get other
-//               contents there.
+//   unowned     pixels of the window covered by other windows are not its
+//               own: copies of the back buffer get other contents there.
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <stdio.h>
@@ -78,9 +77,9 @@ GLXFBConfig* glXChooseFBConfig(Display* display, int screen, const int* attribut
     return next(display, screen, with_samples(attributes, list), count);
 }
 
-// ---- unowned: the pixels of the window that other windows cover, or that
-// lie off the screen, are not the window's: a copy of the back buffer gets
-// other contents there (GL leaves them undefined).
+// ---- unowned: the pixels of the window that other windows cover are not
+// the window's: a copy of the back buffer gets other contents there (GL
+// leaves them undefined).
 
 typedef unsigned long XID;
 typedef struct {
@@ -105,14 +104,6 @@ typedef int (*Free)(void*);
 typedef void (*TexSubImage)(GLenum, GLint, GLint, GLint, int, int, GLenum, GLenum, const void*);
 #define LOOK_UP(type, name) type name = (type)dlsym(RTLD_DEFAULT, #name)
 
-static int intersect(int* x0, int* y0, int* x1, int* y1, int ax0, int ay0, int ax1, int ay1) {
-    *x0 = *x0 > ax0 ? *x0 : ax0;
-    *y0 = *y0 > ay0 ? *y0 : ay0;
-    *x1 = *x1 < ax1 ? *x1 : ax1;
-    *y1 = *y1 < ay1 ? *y1 : ay1;
-    return *x1 > *x0 && *y1 > *y0;
-}
-
 void glCopyTexSubImage2D(GLenum target, GLint level, GLint xoffset, GLint yoffset, GLint x, GLint y,
                          int width, int height) {
     NEXT(glCopyTexSubImage2D);
@@ -130,50 +121,36 @@ void glCopyTexSubImage2D(GLenum target, GLint level, GLint xoffset, GLint yoffse
     }
     Display* d = glXGetCurrentDisplay();
     const XID self = glXGetCurrentDrawable();
-    Attributes me, root_attributes;
+    Attributes me;
     XID root = 0, parent = 0, *children = NULL;
     unsigned count = 0;
     if (!XGetWindowAttributes(d, self, &me) ||
-        !XQueryTree(d, me.root, &root, &parent, &children, &count) ||
-        !XGetWindowAttributes(d, me.root, &root_attributes)) {
+        !XQueryTree(d, me.root, &root, &parent, &children, &count)) {
         return;
     }
-    // Rectangles in window coordinates (y down): the screen's outside, and
-    // every window stacked above this one.
-    int rects[2 + 64][4];
-    int n = 0;
-    const int sx0 = -me.x, sy0 = -me.y;
-    const int sx1 = root_attributes.width - me.x, sy1 = root_attributes.height - me.y;
-    const int outside[4][4] = {{-100000, -100000, sx0, 100000},
-                               {sx1, -100000, 100000, 100000},
-                               {-100000, -100000, 100000, sy0},
-                               {-100000, sy1, 100000, 100000}};
-    for (int k = 0; k < 4 && n < 66; ++k) memcpy(rects[n++], outside[k], sizeof outside[k]);
-    int above = 0;
-    for (unsigned k = 0; k < count && n < 66; ++k) {
-        if (children[k] == self) {
-            above = 1;
-            continue;
-        }
-        Attributes a;
-        if (!above || !XGetWindowAttributes(d, children[k], &a) || a.map_state != 2) continue;
-        const int r[4] = {a.x - me.x, a.y - me.y, a.x - me.x + a.width + 2 * a.border_width,
-                          a.y - me.y + a.height + 2 * a.border_width};
-        memcpy(rects[n++], r, sizeof r);
-    }
-    if (children != NULL) XFree(children);
+    // Every mapped window stacked above this one covers its rectangle (in
+    // window coordinates, y down), filled here with other contents row by
+    // row (GL counts rows bottom-up).
     static unsigned char garbage[3 * 4096];
     for (int k = 0; k < (int)sizeof garbage; ++k) garbage[k] = (unsigned char)(k * 151 + 77);
-    for (int k = 0; k < n; ++k) {
-        int x0 = rects[k][0], y0 = rects[k][1], x1 = rects[k][2], y1 = rects[k][3];
-        if (!intersect(&x0, &y0, &x1, &y1, 0, 0, width, height)) continue;
-        // Row by row, bottom-up as GL counts.
-        for (int row = y0; row < y1; ++row) {
-            for (int c = x0; c < x1; c += 4096) {
-                const int w = x1 - c < 4096 ? x1 - c : 4096;
-                glTexSubImage2D(target, level, c, height - 1 - row, w, 1, 0x1907 /* GL_RGB */,
-                                0x1401 /* GL_UNSIGNED_BYTE */, garbage);
-            }
+    int above = 0;
+    for (unsigned k = 0; k < count; ++k) {
+        Attributes a;
+        if (children[k] == self) above = 1;
+        if (!above || children[k] == self || !XGetWindowAttributes(d, children[k], &a) ||
+            a.map_state != 2 /* IsViewable */) {
+            continue;
+        }
+        int x0 = a.x - me.x, y0 = a.y - me.y;
+        int x1 = x0 + a.width + 2 * a.border_width, y1 = y0 + a.height + 2 * a.border_width;
+        x0 = x0 > 0 ? x0 : 0;
+        y0 = y0 > 0 ? y0 : 0;
+        x1 = x1 < width ? x1 : width;
+        y1 = y1 < height ? y1 : height;
+        for (int row = y0; x1 - x0 <= 4096 && row < y1; ++row) {
+            glTexSubImage2D(target, level, x0, height - 1 - row, x1 - x0, 1, 0x1907 /* GL_RGB */,
+                            0x1401 /* GL_UNSIGNED_BYTE */, garbage);
         }
     }
+    if (children != NULL) XFree(children);
 }

@@ -5,7 +5,6 @@
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -13,10 +12,10 @@
 #include <memory>
 #include <random>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "fluid.hpp"
+#include "glut_window.hpp"
 #include "test_support.hpp"
 #include "viewer.hpp"
 #include "x_harness.hpp"
@@ -53,30 +52,9 @@ class Render : public ::testing::Test {
         // learnt of that extension from the first server for the next ones,
         // whose swaps then fail.
         server = new xharness::XServer(screen.depth, {"-extension", "MIT-SHM"});
-        // GLUT reads DISPLAY; it names the private server only. Mesa reads
-        // the rasteriser's name when the screen is opened.
-        setenv("DISPLAY", server->display().c_str(), 1);
-        setenv("GALLIUM_DRIVER", screen.driver, 1);
-        int argc = 1;
-        char name[] = "render_test";
-        char* argv[] = {name, nullptr};
-        glutInit(&argc, argv);
-        glutInitDisplayMode(GLUT_DOUBLE | GLUT_RGB);
-        glutInitWindowSize(512, 512);
-        glutCreateWindow("Compute Stable Fluids");
-        unsetenv("GALLIUM_DRIVER");
-        fluid::build_cell_quad();
-        fluid::init_fast_drawing();
-        shown = false;
-        glutDisplayFunc([] { shown = true; });
-        glutReshapeFunc(fluid::on_reshape);
         // Drawing starts once the window is on the screen and GLUT has run
         // its first reshape and display.
-        pump([] { return shown; });
-        ASSERT_TRUE(shown);
-        // The window alone on its server shows all its pixels, as the
-        // program learns from its visibility events.
-        fluid::window_pixels_changed(true);
+        ASSERT_TRUE(glut_window::open(*server, screen.driver));
         ASSERT_NE(std::strstr((const char*)glGetString(GL_RENDERER), screen.driver), nullptr);
         GLint bits = 0;
         glGetIntegerv(GL_GREEN_BITS, &bits);
@@ -90,27 +68,8 @@ class Render : public ::testing::Test {
         server = nullptr;
     }
 
-    // Handles GLUT events until `done` holds, for at most ten seconds.
-    template <class Pred>
-    static void pump(Pred done) {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (!done() && std::chrono::steady_clock::now() < end) {
-            glutMainLoopEvent();
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-    }
-
     // Resizes the window and waits until the reshape handler has seen it.
-    static void resize(int w, int h) {
-        glutReshapeWindow(w, h);
-        pump([&] { return fluid::window_width == w && fluid::window_height == h; });
-        ASSERT_EQ(fluid::window_width, w);
-        ASSERT_EQ(fluid::window_height, h);
-        // Mesa's software GLX gives the back buffer the window's size only
-        // at the next swap (the program's next frame).
-        glClear(GL_COLOR_BUFFER_BIT);
-        glutSwapBuffers();
-    }
+    static void resize(int w, int h) { ASSERT_TRUE(glut_window::resize(w, h)) << w << " x " << h; }
 
     // Draws with `draw` into the back buffer and reads it back, 16 bits a
     // channel: every level of a 5-, 6-, 8- or 10-bit channel reads as a
@@ -137,7 +96,6 @@ class Render : public ::testing::Test {
 
     inline static xharness::XServer* server = nullptr;
     inline static Screen current{};
-    inline static bool shown = false;
 };
 
 // The drawing tests that compare paths, on every screen the comparison is

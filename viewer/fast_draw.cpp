@@ -374,8 +374,10 @@ void draw_numbers(GLenum mode, const float* vertices, const unsigned char* colou
     glDisableClientState(GL_VERTEX_ARRAY);
 }
 
-// Draws the segments in segment_vertices, which are clip coordinates.
-void draw_segment_lines(int count) {
+// draw_numbers with vertices in clip coordinates: through identity
+// matrices, which leave them as they are.
+void draw_clip_numbers(GLenum mode, const float* vertices, const unsigned char* colours,
+                       int count) {
     if (count == 0) return;
     glMatrixMode(GL_PROJECTION);
     glPushMatrix();
@@ -383,7 +385,7 @@ void draw_segment_lines(int count) {
     glMatrixMode(GL_MODELVIEW);
     glPushMatrix();
     glLoadIdentity();
-    draw_numbers(GL_LINES, segment_vertices, segment_colours, 2 * count);
+    draw_numbers(mode, vertices, colours, count);
     glPopMatrix();
     glMatrixMode(GL_PROJECTION);
     glPopMatrix();
@@ -404,7 +406,7 @@ void draw_segments() {
         }
     }
     glClear(GL_COLOR_BUFFER_BIT);
-    draw_segment_lines(count);
+    draw_clip_numbers(GL_LINES, segment_vertices, segment_colours, 2 * count);
 }
 
 // The outline quads of the current size, in the cells' order, each with the
@@ -414,9 +416,8 @@ void build_outlines() {
     if (outlines_width == window_width && outlines_height == window_height) return;
     float p[16];
     glGetFloatv(GL_PROJECTION_MATRIX, p);
-    const float half = (float)(0.5 * (double)cell_px);
-    const float corner_x[4] = {-half, -half, half, half};
-    const float corner_y[4] = {half, -half, -half, half};
+    float corner_x[4], corner_y[4];
+    cell_quad_corners(corner_x, corner_y);
     int q = 0;
     for (int i = GRID_INNER; i >= 1; --i) {
         const float py = cell_centre(i);
@@ -436,28 +437,12 @@ void build_outlines() {
     outlines_height = window_height;
 }
 
-// Draws line-mode quads of `quads` outlines from outline_vertices, starting
-// with outline `first`, in the colours `colours` (one a vertex).
-void draw_outline_quads(int first, int quads, const unsigned char* colours) {
-    glMatrixMode(GL_PROJECTION);
-    glPushMatrix();
-    glLoadIdentity();
-    glMatrixMode(GL_MODELVIEW);
-    glPushMatrix();
-    glLoadIdentity();
-    draw_numbers(GL_QUADS, outline_vertices + 8 * first, colours, 4 * quads);
-    glPopMatrix();
-    glMatrixMode(GL_PROJECTION);
-    glPopMatrix();
-    glMatrixMode(GL_MODELVIEW);
-}
-
 // Draws every grid outline into the cleared back buffer in one call,
 // coloured with their numbers.
 void draw_outlines() {
     build_outlines();
     glClear(GL_COLOR_BUFFER_BIT);
-    draw_outline_quads(0, CELLS, outline_colours);
+    draw_clip_numbers(GL_QUADS, outline_vertices, outline_colours, 4 * CELLS);
 }
 
 // ---- The last pass ------------------------------------------------------
@@ -641,8 +626,7 @@ bool check_numbers() {
                 const int decoy = (int)(((long)n * 7919 + 5) % CELLS) + 1;
                 vertices.push_back((float)(k % w) + 0.5f);
                 vertices.push_back((float)(k / w) + 0.5f);
-                const unsigned char* rgb = number_rgb[pass == 0 && decoy != n ? decoy : 0];
-                if (pass == 1) rgb = number_rgb[n];
+                const unsigned char* rgb = number_rgb[pass == 1 ? n : decoy != n ? decoy : 0];
                 colours.insert(colours.end(), rgb, rgb + 3);
             }
         }
@@ -717,8 +701,9 @@ bool check_lines() {
     std::vector<unsigned char> one_colour((size_t)outline_rows * GRID_INNER * 4 * 3);
     for (size_t k = 0; k < one_colour.size(); ++k) one_colour[k] = number_rgb[number][k % 3];
     glClear(GL_COLOR_BUFFER_BIT);
-    draw_segment_lines(count);
-    draw_outline_quads(first, outline_rows * GRID_INNER, one_colour.data());
+    draw_clip_numbers(GL_LINES, segment_vertices, segment_colours, 2 * count);
+    draw_clip_numbers(GL_QUADS, outline_vertices + 8 * first, one_colour.data(),
+                      4 * outline_rows * GRID_INNER);
     copy_back_buffer(segments_texture, all.y1);
     use_program(check_program);
     uniform_1i(line_number_at, number);

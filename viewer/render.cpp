@@ -11,6 +11,8 @@
 #include <GL/freeglut.h>
 #include <GL/gl.h>
 
+#include <algorithm>
+
 #include "fluid.hpp"
 #include "viewer.hpp"
 
@@ -84,12 +86,19 @@ void draw_cells() {
     }
 }
 
-void draw_cells_batched() {
-    // The quad's corners in the order of the cell quad's display list, so
-    // that every quad is split and rasterised as the list would be.
+void cell_quad_corners(float x[4], float y[4]) {
     const float half = (float)(0.5 * (double)cell_px);
     const float corner_x[4] = {-half, -half, half, half};
     const float corner_y[4] = {half, -half, -half, half};
+    std::copy(corner_x, corner_x + 4, x);
+    std::copy(corner_y, corner_y + 4, y);
+}
+
+void draw_cells_batched() {
+    // The quad's corners in the order of the cell quad's display list, so
+    // that every quad is split and rasterised as the list would be.
+    float corner_x[4], corner_y[4];
+    cell_quad_corners(corner_x, corner_y);
     int quads = 0;
     for (int i = GRID_INNER; i >= 1; --i) {
         const float py = cell_centre(i);

@@ -153,6 +153,9 @@ void draw_quad(QuadColour q, float px, float py);
 /// as the per-cell sequence draws a velocity segment: through the modelview
 /// translation.
 void draw_segment_at(SegmentEnd end, float px, float py);
+/// The corners of the cell quad relative to its centre, in its display
+/// list's order (top-left, bottom-left, bottom-right, top-right).
+void cell_quad_corners(float x[4], float y[4]);
 /// Whether the few-primitive drawing is available in this context (set by
 /// init_fast_drawing; the start-up check at each window size may still turn
 /// it off for that size).

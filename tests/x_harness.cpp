@@ -239,10 +239,42 @@ Program::Program(const XServer& server, const std::string& executable,
     }
     std::vector<std::string> argv = command_for(executable);
     argv.insert(argv.end(), args.begin(), args.end());
+    // Wine sometimes fails to create the first window of a program started
+    // while the wine desktop of the previous test's display is still ending
+    // ("Failed to create a window"); that program is started once more. Any
+    // other failure, or a second one, fails the test.
+    const bool launched = argv.front() != executable;
+    for (int attempt = 0;; ++attempt) {
+        start(argv, stdout_to, out, err);
+        if (window_ != 0) break;
+        // A throwing constructor runs no destructor: end the program and join
+        // its output readers here (a joinable thread would abort the tests).
+        wait_exit(std::chrono::milliseconds(0));
+        if (attempt == 0 && launched && err_.find("Failed to create a window") != std::string::npos) {
+            exited_ = false;
+            out_.clear();
+            err_.clear();
+            std::this_thread::sleep_for(std::chrono::seconds(1));
+            if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) {
+                throw std::runtime_error("pipe failed");
+            }
+            continue;
+        }
+        throw std::runtime_error("the window of " + executable + " did not appear: " + err_);
+    }
+    // Then give the window the focus, so that key events reach it. Without a
+    // window manager it keeps GLUT's default position (-1, -1), partly off
+    // the screen, where it cannot be read back.
+    xdotool({"windowmove", "--sync", std::to_string(window_), "0", "0"});
+    xdotool({"windowfocus", "--sync", std::to_string(window_)});
+}
+
+void Program::start(const std::vector<std::string>& argv, Stdout stdout_to, int out[2],
+                    int err[2]) {
     const int out_fd = stdout_to == Stdout::Full     ? TO_DEV_FULL
                        : stdout_to == Stdout::Closed ? LEFT_CLOSED
                                                      : out[1];
-    pid_ = spawn(argv, program_environment(server.display()), out_fd, err[1]);
+    pid_ = spawn(argv, program_environment(server_.display()), out_fd, err[1]);
     close(out[1]);
     close(err[1]);
     if (stdout_to == Stdout::BrokenPipe) {
@@ -253,27 +285,22 @@ Program::Program(const XServer& server, const std::string& executable,
     }
     err_thread_ = std::thread([this, fd = err[0]] { reader(fd, &err_); });
 
-    // The window, by its title, once it is mapped; then give it the focus so
-    // that key events reach it.
+    // The window, by its title, once it is mapped (or until the program has
+    // ended without one).
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     while (window_ == 0 && std::chrono::steady_clock::now() < end) {
         std::string ids;
-        run_command(server.display(),
+        run_command(server_.display(),
                     {"xdotool", "search", "--onlyvisible", "--name", "^Compute Stable Fluids$"},
                     &ids);
         if (!ids.empty()) window_ = std::stoul(ids);
-        if (window_ == 0) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        if (window_ != 0) break;
+        siginfo_t ended{};
+        if (waitid(P_PID, (id_t)pid_, &ended, WEXITED | WNOHANG | WNOWAIT) == 0 && ended.si_pid != 0) {
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
-    if (window_ == 0) {
-        // A throwing constructor runs no destructor: end the program and join
-        // its output readers here (a joinable thread would abort the tests).
-        wait_exit(std::chrono::milliseconds(0));
-        throw std::runtime_error("the window of " + executable + " did not appear: " + err_);
-    }
-    // Without a window manager the window keeps GLUT's default position
-    // (-1, -1), partly off the screen, where it cannot be read back.
-    xdotool({"windowmove", "--sync", std::to_string(window_), "0", "0"});
-    xdotool({"windowfocus", "--sync", std::to_string(window_)});
 }
 
 Program::~Program() {

@@ -126,6 +126,10 @@ class Program {
     }
 
   private:
+    /// Runs argv with its output to the pipes out and err (closing their
+    /// write ends here) and waits up to 30 s for its window, or until it
+    /// ends without one (window_ stays 0).
+    void start(const std::vector<std::string>& argv, Stdout stdout_to, int out[2], int err[2]);
     void xdotool(const std::vector<std::string>& args);
     void reader(int fd, std::string* sink);
 

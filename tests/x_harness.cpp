@@ -250,7 +250,8 @@ Program::Program(const XServer& server, const std::string& executable,
         // A throwing constructor runs no destructor: end the program and join
         // its output readers here (a joinable thread would abort the tests).
         wait_exit(std::chrono::milliseconds(0));
-        if (attempt == 0 && launched && err_.find("Failed to create a window") != std::string::npos) {
+        if (attempt == 0 && launched &&
+            err_.find("Failed to create a window") != std::string::npos) {
             exited_ = false;
             out_.clear();
             err_.clear();
@@ -296,7 +297,8 @@ void Program::start(const std::vector<std::string>& argv, Stdout stdout_to, int 
         if (!ids.empty()) window_ = std::stoul(ids);
         if (window_ != 0) break;
         siginfo_t ended{};
-        if (waitid(P_PID, (id_t)pid_, &ended, WEXITED | WNOHANG | WNOWAIT) == 0 && ended.si_pid != 0) {
+        if (waitid(P_PID, (id_t)pid_, &ended, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+            ended.si_pid != 0) {
             break;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(50));

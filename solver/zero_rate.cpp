@@ -8,9 +8,9 @@
 // guess, read by the first sweep) and x0 on fluid cells are finite, the 20
 // sweeps reduce to one bulk copy plus an exact replay of the few -0 cells.
 // Any non-finite value spreads NaN through the sweeps and is left to them.
-#include <bit>
 #include <cstdint>
 
+#include "bit_cast.hpp"
 #include "fluid.hpp"
 #include "kernels.hpp"
 
@@ -40,13 +40,13 @@ bool diffuse_at_rate_zero(const float* x0, float* x, int edge_mode) {
     // and obstacle cells are masked out where they do not count.
     std::uint32_t non_finite = 0;
     for (int k = 0; k < FIELD_SIZE; ++k) {
-        non_finite |= (std::bit_cast<std::uint32_t>(x[k]) & 0x7f800000u) == 0x7f800000u;
+        non_finite |= (fluid::bit_cast<std::uint32_t>(x[k]) & 0x7f800000u) == 0x7f800000u;
     }
     std::uint32_t negative_zero = 0;
     for (int j = 1; j <= GRID_INNER; ++j) {
         for (int i = 1; i <= GRID_INNER; ++i) {
             const int c = cell_index(i, j);
-            const std::uint32_t bits = std::bit_cast<std::uint32_t>(x0[c]);
+            const std::uint32_t bits = fluid::bit_cast<std::uint32_t>(x0[c]);
             const std::uint32_t fluid = obstacle[c] == 0;
             non_finite |= fluid & ((bits & 0x7f800000u) == 0x7f800000u);
             negative_zero |= fluid & (bits == 0x80000000u);
@@ -61,7 +61,7 @@ bool diffuse_at_rate_zero(const float* x0, float* x, int edge_mode) {
         for (int j = 1; j <= GRID_INNER; ++j) {
             for (int i = 1; i <= GRID_INNER; ++i) {
                 const int c = cell_index(i, j);
-                if (obstacle[c] == 0 && std::bit_cast<std::uint32_t>(x0[c]) == 0x80000000u) {
+                if (obstacle[c] == 0 && fluid::bit_cast<std::uint32_t>(x0[c]) == 0x80000000u) {
                     if (n == max_negative_zeros) return false;
                     negative_zero_cells[n++] = c;
                 }
@@ -79,7 +79,7 @@ bool diffuse_at_rate_zero(const float* x0, float* x, int edge_mode) {
         for (int i = 1; i <= GRID_INNER; ++i) {
             const int c = cell_index(i, j);
             const std::uint32_t keep = obstacle[c] == 0 ? 0xffffffffu : 0u;
-            x[c] = std::bit_cast<float>(std::bit_cast<std::uint32_t>(x0[c]) & keep);
+            x[c] = fluid::bit_cast<float>(fluid::bit_cast<std::uint32_t>(x0[c]) & keep);
         }
     }
     for (int k = 0; k < n; ++k) {

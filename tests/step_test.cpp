@@ -2,10 +2,10 @@
 // of the frame advance, determinism and agreement with the reference.
 #include <gtest/gtest.h>
 
-#include <bit>
 #include <cmath>
 #include <memory>
 
+#include "bit_cast.hpp"
 #include "fluid.hpp"
 #include "reference_solver.hpp"
 #include "test_support.hpp"
@@ -114,7 +114,7 @@ std::uint64_t hash_globals() {
     for (const float* f :
          {fluid::u, fluid::v, fluid::u_src, fluid::v_src, fluid::density, fluid::density_src}) {
         for (int k = 0; k < fluid::FIELD_SIZE; ++k) {
-            mix(std::isnan(f[k]) ? 0x7fc00000u : std::bit_cast<std::uint32_t>(f[k]));
+            mix(std::isnan(f[k]) ? 0x7fc00000u : fluid::bit_cast<std::uint32_t>(f[k]));
         }
     }
     for (int k = 0; k < fluid::FIELD_SIZE; ++k) mix((std::uint32_t)fluid::obstacle[k]);

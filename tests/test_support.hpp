@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -11,6 +10,7 @@
 #include <random>
 #include <string>
 
+#include "bit_cast.hpp"
 #include "fluid.hpp"
 #include "globals_copy.hpp"
 #include "reference_solver.hpp"
@@ -71,7 +71,7 @@ inline void fill_state(reference::State& s, std::uint32_t seed, const Scene& sce
 /// Same bits, or both NaN (any payload, any sign).
 inline bool same_value(float a, float b) {
     if (std::isnan(a) && std::isnan(b)) return true;
-    return std::bit_cast<std::uint32_t>(a) == std::bit_cast<std::uint32_t>(b);
+    return fluid::bit_cast<std::uint32_t>(a) == fluid::bit_cast<std::uint32_t>(b);
 }
 
 /// Compares two fields value by value; reports the first difference.
@@ -81,9 +81,10 @@ inline ::testing::AssertionResult same_field(const char* what, const float* expe
         if (!same_value(expected[k], actual[k])) {
             return ::testing::AssertionFailure()
                    << what << " differs at cell (" << k % 128 << ", " << k / 128 << "): expected "
-                   << expected[k] << " (0x" << std::hex << std::bit_cast<std::uint32_t>(expected[k])
-                   << std::dec << "), got " << actual[k] << " (0x" << std::hex
-                   << std::bit_cast<std::uint32_t>(actual[k]) << std::dec << ")";
+                   << expected[k] << " (0x" << std::hex
+                   << fluid::bit_cast<std::uint32_t>(expected[k]) << std::dec << "), got "
+                   << actual[k] << " (0x" << std::hex << fluid::bit_cast<std::uint32_t>(actual[k])
+                   << std::dec << ")";
         }
     }
     return ::testing::AssertionSuccess();

@@ -12,9 +12,10 @@
 //    subnormals and most tiny values without any arithmetic.
 #include "float_format.hpp"
 
-#include <bit>
 #include <cstdint>
 #include <cstring>
+
+#include "bit_cast.hpp"
 
 namespace fluid {
 
@@ -129,7 +130,7 @@ char* put_u128(char* p, u128 v) {
 }  // namespace
 
 char* format_fixed6(char* out, float value) {
-    const std::uint32_t bits = std::bit_cast<std::uint32_t>(value);
+    const std::uint32_t bits = fluid::bit_cast<std::uint32_t>(value);
     // printf prints the sign bit as it is: "-0.000000", "-nan". Written
     // without a branch, as signs in a field are unpredictable.
     *out = '-';

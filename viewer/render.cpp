@@ -11,8 +11,6 @@
 #include <GL/freeglut.h>
 #include <GL/gl.h>
 
-#include <algorithm>
-
 #include "fluid.hpp"
 #include "viewer.hpp"
 
@@ -40,19 +38,6 @@ float batch_vertices[MAX_QUADS * 4 * 2];
 float batch_colours[MAX_QUADS * 4 * 3];
 
 }  // namespace
-
-float cell_centre(int k) {
-    return (float)(0.5 * (double)cell_px + (double)k * (double)cell_px);
-}
-
-SegmentEnd segment_end_of(float vx, float vy) {
-    return {(float)((double)vx * (double)cell_px * 10.0),
-            (float)((double)vy * (double)cell_px * 10.0)};
-}
-
-SegmentEnd segment_end(int c) {
-    return segment_end_of(u[c], v[c]);
-}
 
 void draw_segment_at(SegmentEnd end, float px, float py) {
     glPushMatrix();
@@ -84,14 +69,6 @@ void draw_cells() {
     } else {
         draw_cells_batched();
     }
-}
-
-void cell_quad_corners(float x[4], float y[4]) {
-    const float half = (float)(0.5 * (double)cell_px);
-    const float corner_x[4] = {-half, -half, half, half};
-    const float corner_y[4] = {half, -half, -half, half};
-    std::copy(corner_x, corner_x + 4, x);
-    std::copy(corner_y, corner_y + 4, y);
 }
 
 void draw_cells_batched() {

@@ -2,10 +2,11 @@
 // keyboard and pointer.
 //
 // The viewer is split in two layers. The logic (view and pointer state, the
-// frame advance and report, the keyboard and pointer actions) uses no GL and
-// is built into the library `fluid_viewer_core`, so that it can be tested and
-// fuzzed without a display. The GLUT handlers and the drawing live in the
-// `fluids` executable and call into it.
+// frame advance and report, the keyboard and pointer actions, the geometry of
+// the drawing) uses no GL and is built into the library `fluid_viewer_core`,
+// so that it can be tested and fuzzed without a display. The window's
+// handlers and the drawing (GLUT and GL on the desktop, web/ in the browser)
+// call into it.
 #pragma once
 
 #include <cstddef>
@@ -132,9 +133,8 @@ bool pointer_button(int button, int state, int x, int y);
 /// Motion with a button held; returns whether a redisplay should be posted.
 bool pointer_motion(int x, int y);
 
-// ---- GLUT handlers (in the fluids executable) -----------------------------
+// ---- Geometry, in window pixels (origin lower-left, y upward) -------------
 
-void build_cell_quad();
 /// The window coordinate of the centre of cell index k along either axis.
 float cell_centre(int k);
 /// The far end of cell c's velocity segment relative to the cell's centre,
@@ -146,6 +146,13 @@ struct SegmentEnd {
 SegmentEnd segment_end(int c);
 /// The same for a velocity (vx, vy).
 SegmentEnd segment_end_of(float vx, float vy);
+/// The corners of the cell quad relative to its centre, in its display
+/// list's order (top-left, bottom-left, bottom-right, top-right).
+void cell_quad_corners(float x[4], float y[4]);
+
+// ---- GLUT handlers (in the fluids executable) -----------------------------
+
+void build_cell_quad();
 /// Draws the quad of colour q centred at (px, py) as the per-cell sequence
 /// does (nothing for a quad that is not drawn).
 void draw_quad(QuadColour q, float px, float py);
@@ -153,9 +160,6 @@ void draw_quad(QuadColour q, float px, float py);
 /// as the per-cell sequence draws a velocity segment: through the modelview
 /// translation.
 void draw_segment_at(SegmentEnd end, float px, float py);
-/// The corners of the cell quad relative to its centre, in its display
-/// list's order (top-left, bottom-left, bottom-right, top-right).
-void cell_quad_corners(float x[4], float y[4]);
 /// Whether the few-primitive drawing is available in this context (set by
 /// init_fast_drawing; the start-up check at each window size may still turn
 /// it off for that size).

@@ -32,6 +32,13 @@ fi
 if [ "${1:-}" = windows ]; then
   packages=(cmake make g++-mingw-w64-x86-64-posix wine wine64 nsis dpkg-dev)
 fi
+# "install_deps.sh web": what building the web page needs (emscripten brings
+# clang, lld and binaryen; node runs its scripts); "web-test" adds headless
+# Chromium (WebGL2 in software) for the page's tests.
+case "${1:-}" in
+  web) packages=(cmake make emscripten nodejs) ;;
+  web-test) packages=(cmake make emscripten nodejs chromium) ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do

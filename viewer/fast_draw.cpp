@@ -56,6 +56,7 @@
 #include <cstring>
 #include <vector>
 
+#include "fast_shaders.hpp"
 #include "fluid.hpp"
 #include "viewer.hpp"
 
@@ -120,81 +121,13 @@ void framebuffer_srgb_off(int major) {
 
 // ---- Shaders ----------------------------------------------------------------
 
-// The colour of a cell texel: the level in the channel it names.
-#define QUAD_COLOUR                                                                            \
-    "vec4 quad_colour(vec2 t) {\n"                                                             \
-    "    return vec4(t.g == 1.0 ? t.r : 0.0, t.g == 2.0 ? t.r : 0.0, t.g == 3.0 ? t.r : 0.0, " \
-    "1.0);\n"                                                                                  \
-    "}\n"
-
-// The number a copied image holds at pixel p: one digit a channel, each read
-// as the nearest of its channel's levels.
-#define NUMBER                                                                 \
-    "uniform ivec3 levels;  // the top value of each channel's digit\n"        \
-    "int number(sampler2D image, ivec2 p) {\n"                                 \
-    "    ivec3 d = ivec3(texelFetch(image, p, 0).rgb * vec3(levels) + 0.5);\n" \
-    "    return (d.r * (levels.g + 1) + d.g) * (levels.b + 1) + d.b;\n"        \
-    "}\n"
-
 const char* const vertex_source =
     "#version 130\n"
     "void main() { gl_Position = ftransform(); }\n";
 
-// The last pass: per pixel, the latest of the cell's quad, the latest
-// segment and the latest outline over it. Every lookup is an integer texel
-// fetch at the pixel's own coordinates: no rounding of interpolated
-// coordinates at texel edges.
-const char* const fragment_source =
-    "#version 130\n"
-    "uniform sampler2D cells;     // 126 x 126: level, band (0 where no quad is drawn)\n"
-    "uniform sampler2D segments;  // window-sized: latest segment's cell number + 1\n"
-    "uniform sampler2D outlines;  // window-sized: latest outline's cell number + 1\n"
-    "uniform int cell_px, use_segments, use_outlines;\n" QUAD_COLOUR NUMBER
-    "void main() {\n"
-    "    ivec2 p = ivec2(gl_FragCoord.xy);\n"
-    "    ivec2 c = p / cell_px;  // column j, row i\n"
-    "    int latest = 0;\n"
-    "    vec4 colour = vec4(0.0, 0.0, 0.0, 1.0);\n"
-    "    if (c.x >= 1 && c.x <= 126 && c.y >= 1 && c.y <= 126) {\n"
-    "        vec2 t = texelFetch(cells, c - 1, 0).rg;\n"
-    "        if (t.g != 0.0) {\n"
-    "            latest = 4 * ((126 - c.y) * 126 + c.x - 1) + 1;\n"
-    "            colour = quad_colour(t);\n"
-    "        }\n"
-    "    }\n"
-    "    if (use_segments != 0) {\n"
-    "        int n = number(segments, p);\n"
-    "        if (n > 0 && 4 * (n - 1) + 2 > latest) {\n"
-    "            latest = 4 * (n - 1) + 2;\n"
-    "            colour = vec4(1.0, 0.0, 0.0, 1.0);\n"
-    "        }\n"
-    "    }\n"
-    "    if (use_outlines != 0) {\n"
-    "        int n = number(outlines, p);\n"
-    "        if (n > 0 && 4 * (n - 1) + 3 > latest) colour = vec4(0.0, 1.0, 0.0, 1.0);\n"
-    "    }\n"
-    "    gl_FragColor = colour;\n"
-    "}\n";
-
-// The check's reading of a copied image. With line_number 0: whether pixel
-// p holds the number base + k + 1 of the k-th pixel of the window (row by
-// row) for k < count, and 0 beyond. Otherwise: whether it holds 0 or
-// line_number (red), and whether line_number (green).
-const char* const check_fragment_source =
-    "#version 130\n"
-    "uniform sampler2D image;\n"
-    "uniform int width, base, count, line_number;\n" NUMBER
-    "void main() {\n"
-    "    ivec2 p = ivec2(gl_FragCoord.xy);\n"
-    "    int n = number(image, p);\n"
-    "    if (line_number > 0) {\n"
-    "        gl_FragColor = vec4(n == 0 || n == line_number ? 1.0 : 0.0,\n"
-    "                            n == line_number ? 1.0 : 0.0, 0.0, 1.0);\n"
-    "    } else {\n"
-    "        int k = p.y * width + p.x;\n"
-    "        gl_FragColor = vec4(n == (k < count ? base + k + 1 : 0) ? 1.0 : 0.0, 0.0, 0.0, 1.0);\n"
-    "    }\n"
-    "}\n";
+// The last pass and the check's reading of copied images (fast_shaders.hpp).
+const char* const fragment_source = FLUIDS_GLSL_130 FLUIDS_LAST_PASS;
+const char* const check_fragment_source = FLUIDS_GLSL_130 FLUIDS_CHECK_NUMBERS;
 
 // ---- State --------------------------------------------------------------
 
@@ -226,22 +159,6 @@ int digit_bits[3];
 // The colour bytes of each number 0..CELLS.
 unsigned char number_rgb[CELLS + 1][3];
 
-// The narrowest channel that can carry a digit, and the widest a copy
-// texture keeps level by level.
-constexpr int MIN_CHANNEL_BITS = 4;
-constexpr int MAX_CHANNEL_BITS = 16;
-
-// The colour byte of digit d of a `digit`-bit channel (at most 8): the byte
-// at or just above the digit's exact place, ceil(d 255 / (2^digit - 1)).
-// It is stored as level d whether the driver converts a byte to fewer bits
-// by rounding, by truncation or by dropping low bits (it lies less than an
-// eighth of a level above d, and below d + 1 in the top bits); a buffer
-// with 8 bits or more stores the byte itself or the level nearest to it.
-unsigned char digit_byte(long d, int digit) {
-    const long top = (1L << digit) - 1;
-    return (unsigned char)((d * 255 + top - 1) / top);
-}
-
 // Whether the back buffer can hold the numbers, one sample a pixel; reads
 // its channels' bits. The numbers run up to 126 * 126 = 15876 and need 14
 // bits: 5-6-5, 8-8-8 and 10-10-10 buffers have them. A channel too narrow
@@ -250,29 +167,19 @@ unsigned char digit_byte(long d, int digit) {
 // numbers of primitives that share a pixel.
 bool buffer_holds_numbers() {
     const GLenum names[3] = {GL_RED_BITS, GL_GREEN_BITS, GL_BLUE_BITS};
-    int total = 0;
     for (int k = 0; k < 3; ++k) {
         GLint bits = 0;
         glGetIntegerv(names[k], &bits);
-        if (bits < MIN_CHANNEL_BITS || bits > MAX_CHANNEL_BITS) return false;
         buffer_bits[k] = bits;
-        digit_bits[k] = std::min(bits, 8);
-        total += digit_bits[k];
     }
     GLint sample_buffers = 1;
     glGetIntegerv(GL_SAMPLE_BUFFERS, &sample_buffers);
-    return (1L << total) > CELLS && sample_buffers == 0;
+    return number_digits(buffer_bits, digit_bits) && sample_buffers == 0;
 }
 
-// Each number's colour: the digits from the blue channel up.
+// Each number's colour.
 void encode_numbers() {
-    for (int n = 0; n <= CELLS; ++n) {
-        long rest = n;
-        for (int k = 2; k >= 0; --k) {
-            number_rgb[n][k] = digit_byte(rest & ((1L << digit_bits[k]) - 1), digit_bits[k]);
-            rest >>= digit_bits[k];
-        }
-    }
+    for (int n = 0; n <= CELLS; ++n) number_colour(n, digit_bits, number_rgb[n]);
 }
 
 // The format of the window-sized copies: at least the buffer's bits in
@@ -281,11 +188,6 @@ void encode_numbers() {
 GLint copy_format() {
     const int widest = std::max({buffer_bits[0], buffer_bits[1], buffer_bits[2]});
     return widest <= 8 ? GL_RGBA8 : widest <= 10 ? GL_RGB10_A2 : GL_RGBA16;
-}
-
-// The number of cell (i, j) plus one: 1 for the top row's first cell.
-int number_of(int i, int j) {
-    return (GRID_INNER - i) * GRID_INNER + (j - 1) + 1;
 }
 
 GLuint new_texture(GLint format, int w, int h, GLenum type) {
@@ -312,12 +214,9 @@ void copy_back_buffer(GLuint& texture, int rows = -1) {
     glBindTexture(GL_TEXTURE_2D, 0);
 }
 
-// The texel of a quad colour: the level, clamped to 1 as GL clamps a
-// colour, and its channel + 1 (0 where no quad is drawn).
+// The texel of cell (i, j)'s quad colour.
 void set_texel(int i, int j, QuadColour q) {
-    float* t = &texels[2 * ((i - 1) * GRID_INNER + (j - 1))];
-    t[0] = q.channel < 0 ? 0.0f : q.level < 1.0f ? q.level : 1.0f;
-    t[1] = (float)(q.channel + 1);
+    cell_texel(q, &texels[2 * ((i - 1) * GRID_INNER + (j - 1))]);
 }
 
 // The colours of the quads the cells show.

@@ -11,6 +11,8 @@
 
 #include <cstddef>
 
+#include "fluid.hpp"
+
 namespace fluid {
 
 // ---- View state -----------------------------------------------------------
@@ -149,6 +151,37 @@ SegmentEnd segment_end_of(float vx, float vy);
 /// The corners of the cell quad relative to its centre, in its display
 /// list's order (top-left, bottom-left, bottom-right, top-right).
 void cell_quad_corners(float x[4], float y[4]);
+
+// ---- The fast drawing's numbers and cell image (shared by the desktop and
+// the web page; their shaders are in fast_shaders.hpp) ----------------------
+
+/// Cells drawn: numbers 1..NUMBERED_CELLS name them, 0 names none.
+inline constexpr int NUMBERED_CELLS = GRID_INNER * GRID_INNER;
+/// The number of cell (i, j): 1 for the top row's first cell, counting
+/// left to right, then row by row downwards (the per-cell order).
+int number_of(int i, int j);
+/// The narrowest colour channel that carries a digit of a number, and the
+/// widest whose levels a copy texture keeps one by one.
+inline constexpr int MIN_DIGIT_CHANNEL_BITS = 4;
+inline constexpr int MAX_DIGIT_CHANNEL_BITS = 16;
+/// The bits of each channel that carry a digit of a number (at most the 8
+/// of a colour byte) in a buffer with `buffer_bits`; false where a channel
+/// is too narrow or too wide, or all of them cannot hold NUMBERED_CELLS.
+bool number_digits(const int buffer_bits[3], int digit_bits[3]);
+/// The colour byte of digit d of a `digit`-bit channel (at most 8): the
+/// byte at or just above the digit's exact place, ceil(d 255 / (2^digit -
+/// 1)). It is stored as level d whether the driver converts a byte to fewer
+/// bits by rounding, by truncation or by dropping low bits (it lies less
+/// than an eighth of a level above d, and below d + 1 in the top bits); a
+/// buffer with 8 bits or more stores the byte itself or the level nearest
+/// to it.
+unsigned char digit_byte(long d, int digit);
+/// The colour bytes of number n: its digits from the blue channel up.
+void number_colour(int n, const int digit_bits[3], unsigned char rgb[3]);
+/// The cell image's texel for quad colour q: the level, clamped to 1 as GL
+/// clamps a colour, and its channel + 1 (0 where no quad is drawn). The
+/// image holds row i-1, column j-1 at texel ((i-1) GRID_INNER + j-1).
+void cell_texel(QuadColour q, float texel[2]);
 
 // ---- GLUT handlers (in the fluids executable) -----------------------------
 

@@ -17,7 +17,7 @@ void reshape_drawing(int w, int h);
 void begin_frame();
 
 /// Draws the current state's shown layers into the cleared drawing buffer:
-/// with the depth-ordered batches where the check at this size passed and
+/// with the fast drawing where the check at this size passed and
 /// the literal sequence is not forced, else with the literal sequence.
 void draw_layers();
 
@@ -33,7 +33,7 @@ struct DrawingCheck {
 };
 DrawingCheck drawing_check();
 
-/// Whether the latest frame used the depth-ordered batches.
+/// Whether the latest frame used the fast drawing.
 bool drew_fast();
 
 }  // namespace fluid::web

@@ -29,6 +29,9 @@ constexpr int PRESSED = 0;
 constexpr int RELEASED = 1;
 
 bool ended = false;
+// Frames to draw before holding (no frames drawn while the tests take a
+// picture); -1 when not holding.
+long frames_before_hold = -1;
 long frames = 0;
 // Buttons pressed on the canvas and not yet released (bit b for button b):
 // only those get their release and drags, as a window gets them on the
@@ -102,6 +105,8 @@ void key(unsigned char k) {
 
 EM_BOOL on_frame(double /*time*/, void* /*data*/) {
     if (ended) return EM_FALSE;
+    if (frames_before_hold == 0) return EM_TRUE;
+    if (frames_before_hold > 0) --frames_before_hold;
     follow_page_size();
     fluid::web::begin_frame();
     fluid::advance_frame();
@@ -236,16 +241,25 @@ EMSCRIPTEN_KEEPALIVE void fluids_touch_button(int button) {
     if (button >= 0 && button <= 2) touch_button = button;
 }
 
+/// For the page's tests: draws n more frames, then holds (no frames drawn,
+/// the canvas keeps showing the latest one; input is handled as always),
+/// so that a picture is taken without waiting for a slow frame; n < 0
+/// resumes.
+EMSCRIPTEN_KEEPALIVE void fluids_hold_after(int n) {
+    frames_before_hold = n < 0 ? -1 : n;
+}
+
 /// The state of the drawing, as JSON, for the page's tests and benchmark.
 EMSCRIPTEN_KEEPALIVE const char* fluids_status() {
     static char text[256];
     const fluid::web::DrawingCheck c = fluid::web::drawing_check();
     std::snprintf(text, sizeof text,
                   "{\"frames\":%ld,\"width\":%d,\"height\":%d,\"fast\":%s,\"checked\":[%d,%d],"
-                  "\"exact\":%s,\"check_ms\":%.3f,\"ended\":%s}",
+                  "\"exact\":%s,\"check_ms\":%.3f,\"ended\":%s,\"held\":%s}",
                   frames, fluid::window_width, fluid::window_height,
                   fluid::web::drew_fast() ? "true" : "false", c.width, c.height,
-                  c.exact ? "true" : "false", c.milliseconds, ended ? "true" : "false");
+                  c.exact ? "true" : "false", c.milliseconds, ended ? "true" : "false",
+                  frames_before_hold == 0 ? "true" : "false");
     return text;
 }
 }
@@ -254,17 +268,17 @@ int main() {
     // 1. Start from an empty fluid.
     fluid::clear_state();
 
-    // 2. A WebGL2 context on the canvas: no antialiasing (it would blend
-    //    the lines' pixels), no alpha (the desktop window has none), a depth
-    //    buffer for the depth-ordered drawing (?nodepth asks for none, which
-    //    the drawing's check must then refuse).
+    // 2. A WebGL2 context on the canvas: no alpha (the desktop window has
+    //    none), no antialiasing (it would blend the lines' pixels; ?antialias
+    //    asks for it, as some browsers force it, and the fast drawing's
+    //    check must then refuse the buffer).
     EmscriptenWebGLContextAttributes attributes;
     emscripten_webgl_init_context_attributes(&attributes);
     attributes.majorVersion = 2;
     attributes.minorVersion = 0;
     attributes.alpha = EM_FALSE;
-    attributes.antialias = EM_FALSE;
-    attributes.depth = page_has("nodepth") ? EM_FALSE : EM_TRUE;
+    attributes.antialias = page_has("antialias") ? EM_TRUE : EM_FALSE;
+    attributes.depth = EM_FALSE;
     attributes.stencil = EM_FALSE;
     attributes.premultipliedAlpha = EM_FALSE;
     attributes.preserveDrawingBuffer = EM_FALSE;

@@ -86,9 +86,12 @@ export class Browser {
 
   // A new tab at width x height CSS pixels; resolves to a Page.
   async newPage(width, height) {
-    const { targetId } = await this.send('Target.createTarget', { url: 'about:blank' });
+    // Only the page in front gets animation frames: one page at a time,
+    // each in a window of its own.
+    const { targetId } = await this.send('Target.createTarget',
+                                         { url: 'about:blank', newWindow: true });
     const { sessionId } = await this.send('Target.attachToTarget', { targetId, flatten: true });
-    const page = new Page(this, sessionId);
+    const page = new Page(this, sessionId, targetId);
     await page.init(width, height);
     return page;
   }
@@ -105,9 +108,10 @@ export class Browser {
 // One tab: its console lines (console.log and other levels apart), input,
 // size and screenshots.
 export class Page {
-  constructor(browser, sessionId) {
+  constructor(browser, sessionId, targetId) {
     this.browser = browser;
     this.sessionId = sessionId;
+    this.targetId = targetId;
     this.log = [];      // console.log lines: standard output
     this.other = [];    // every other console message and exception
     browser.on((m) => {
@@ -123,6 +127,8 @@ export class Page {
   }
 
   send(method, params) { return this.browser.send(method, params, this.sessionId); }
+
+  close() { return this.browser.send('Target.closeTarget', { targetId: this.targetId }); }
 
   async init(width, height) {
     await this.send('Runtime.enable');
@@ -210,10 +216,18 @@ export class Page {
     await this.mouse('mouseReleased', button, x1, y1);
   }
 
-  // The page's pixels as shown, RGB rows from the top.
+  // The page's pixels as shown, RGB rows from the top, after the next
+  // frame: the program draws it and then holds until the picture is taken
+  // (a screenshot would wait for the frames in progress).
   async picture() {
-    const { data } = await this.send('Page.captureScreenshot', { format: 'png', fromSurface: true });
-    return decodePng(Buffer.from(data, 'base64'));
+    await this.evaluate('Module._fluids_hold_after(1)');
+    await this.until('JSON.parse(UTF8ToString(Module._fluids_status())).held', 'the held frame');
+    try {
+      const { data } = await this.send('Page.captureScreenshot', { format: 'png', fromSurface: true });
+      return decodePng(Buffer.from(data, 'base64'));
+    } finally {
+      await this.evaluate('Module._fluids_hold_after(-1)');
+    }
   }
 }
 

@@ -87,11 +87,21 @@ else()
           DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/applications)
   install(FILES ${PROJECT_SOURCE_DIR}/docs/${FLUIDS_APP_ID}.metainfo.xml
           DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/metainfo)
-  # The icon is a crop of the program's own picture (docs/make_screenshot.sh).
-  install(FILES ${PROJECT_SOURCE_DIR}/docs/fluids-128.png
-          DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/icons/hicolor/128x128/apps RENAME fluids.png)
-  install(FILES ${PROJECT_SOURCE_DIR}/README.md ${doc_out}/changelog.gz ${doc_out}/copyright
-          DESTINATION ${CMAKE_INSTALL_DOCDIR})
+  # The icon is a crop of the program's own picture (docs/make_icons.py),
+  # named by the component id, at the sizes menus and software centres use.
+  foreach(size 48 64 128 256)
+    install(FILES ${PROJECT_SOURCE_DIR}/docs/icons/fluids-${size}.png
+            DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/icons/hicolor/${size}x${size}/apps
+            RENAME ${FLUIDS_APP_ID}.png)
+  endforeach()
+  # The changelog and the licence as they stand in the source; the Debian
+  # package takes their Debian forms instead (package_tools.cmake has CPack
+  # install only the other components and debian_docs into it).
+  install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+  install(FILES ${PROJECT_SOURCE_DIR}/CHANGELOG.md ${PROJECT_SOURCE_DIR}/LICENSE
+          DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT plain_docs)
+  install(FILES ${doc_out}/changelog.gz ${doc_out}/copyright
+          DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT debian_docs EXCLUDE_FROM_ALL)
 endif()
 
 # The Debian package: fluids_<version>_<arch>.deb, its dependencies computed

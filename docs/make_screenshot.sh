@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Makes docs/screenshot.png: the simulator on a private Xvfb, with a painted
 # wall, density sources and a stir, photographed after a few seconds; and
-# the program's icon docs/fluids-128.png, the wall and the plume below it cut
-# from that picture and scaled to 128 by 128 pixels.
+# the program's icons (docs/make_icons.py), the wall and the plume below it
+# cut from that picture.
 # Needs a built tree (./run.sh or ./test.sh) and ImageMagick's import and
 # convert.
 set -euo pipefail
@@ -35,5 +35,5 @@ for k in $(seq 1 12); do
     mouseup 1
 done
 import -window "$window" docs/screenshot.png
-convert docs/screenshot.png -crop 320x320+90+192 +repage -resize 128x128 -strip docs/fluids-128.png
-echo "wrote docs/screenshot.png and docs/fluids-128.png"
+echo "wrote docs/screenshot.png"
+python3 docs/make_icons.py

@@ -283,6 +283,22 @@ TEST_F(WindowTest, InitialPictureIsBlack) {
     quit();
 }
 
+// Docks and task bars find the menu entry of a window by its class.
+TEST_F(WindowTest, TheWindowsClassIsTheOneItsMenuEntryNames) {
+    const std::string entry = read_file(FLUIDS_DESKTOP_ENTRY);
+    const auto at = entry.find("\nStartupWMClass=");
+    ASSERT_NE(at, std::string::npos) << "no StartupWMClass in " << FLUIDS_DESKTOP_ENTRY;
+    const auto from = at + 16;
+    const std::string wm_class = entry.substr(from, entry.find('\n', from) - from);
+    std::string prop;
+    ASSERT_EQ(xharness::run_command(server->display(),
+                                    {"xprop", "-id", std::to_string(program->window()), "WM_CLASS"},
+                                    &prop),
+              0);
+    EXPECT_EQ(prop, "WM_CLASS(STRING) = \"" + wm_class + "\", \"" + wm_class + "\"\n");
+    quit();
+}
+
 TEST_F(WindowTest, CellsShowObstaclesAndDensityBands) {
     Mirror m;
     colourful_scene(*program, m);

@@ -3,6 +3,11 @@
 the wall and the plume below it, cut from the picture as a square and scaled
 down by averaging the pixels each icon pixel covers.
 
+  docs/make_icons.py [PICTURE.ppm]
+
+With a binary PPM (the window tests' screenshot tool writes one), that
+picture becomes docs/screenshot.png first.
+
   docs/icons/fluids-<size>.png   48, 64, 128 and 256 px, the Linux menu's sizes
   docs/icons/fluids.ico          16, 32, 48 and 256 px, for the Windows program
 
@@ -98,19 +103,44 @@ def scaled(rows, left, top, side, size):
     return out
 
 
+def read_ppm(path):
+    """A binary PPM of 8-bit channels, as rows of RGB bytes."""
+    data = open(path, "rb").read()
+    fields, pos = [], 0
+    while len(fields) < 4:
+        while data[pos:pos + 1].isspace():
+            pos += 1
+        end = pos
+        while not data[end:end + 1].isspace():
+            end += 1
+        fields.append(data[pos:end])
+        pos = end
+    if fields[0] != b"P6" or fields[3] != b"255":
+        sys.exit(f"{path}: not a binary PPM of 8-bit channels")
+    width, height = int(fields[1]), int(fields[2])
+    pixels = data[pos + 1:]
+    if len(pixels) != 3 * width * height:
+        sys.exit(f"{path}: {len(pixels)} bytes of pixels for {width} x {height}")
+    return width, height, [pixels[3 * width * y:3 * width * (y + 1)] for y in range(height)]
+
+
 def png_bytes(rows):
-    size = len(rows)
+    height, width = len(rows), len(rows[0]) // 3
 
     def chunk(kind, body):
         return struct.pack(">I", len(body)) + kind + body + struct.pack(">I", zlib.crc32(kind + body))
 
     raw = b"".join(b"\0" + row for row in rows)
-    return (SIGNATURE + chunk(b"IHDR", struct.pack(">IIBBBBB", size, size, 8, 2, 0, 0, 0)) +
+    return (SIGNATURE + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0)) +
             chunk(b"IDAT", zlib.compress(raw, 9)) + chunk(b"IEND", b""))
 
 
 def main():
     docs = os.path.dirname(os.path.abspath(__file__))
+    if len(sys.argv) > 1:
+        with open(os.path.join(docs, "screenshot.png"), "wb") as f:
+            f.write(png_bytes(read_ppm(sys.argv[1])[2]))
+        print("wrote docs/screenshot.png")
     width, height, rows = read_png(os.path.join(docs, "screenshot.png"))
     left, top, side = CROP
     if left + side > width or top + side > height:

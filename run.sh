@@ -6,5 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 ./scripts/install_deps.sh run
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DFLUIDS_BUILD_TESTS=OFF -DFLUIDS_BUILD_BENCH=OFF
-cmake --build build -j "$(nproc)" --target fluids
+# The default target: the program and what `cmake --install build` installs
+# with it (the compressed manual page).
+cmake --build build -j "$(nproc)"
 exec ./build/viewer/fluids "$@"

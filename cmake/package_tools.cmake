@@ -9,3 +9,12 @@ if(CPACK_GENERATOR STREQUAL "DEB")
                         "(Debian: dpkg-dev file) to compute its dependencies")
   endif()
 endif()
+
+# The Debian package holds the changelog and the licence in Debian's formats
+# (component debian_docs, which a plain install leaves out) instead of
+# CHANGELOG.md and LICENSE (component plain_docs).
+if(CPACK_GENERATOR STREQUAL "DEB")
+  list(GET CPACK_INSTALL_CMAKE_PROJECTS 0 fluids_build_dir)
+  set(CPACK_INSTALL_CMAKE_PROJECTS
+      "${fluids_build_dir};fluids;Unspecified;/;${fluids_build_dir};fluids;debian_docs;/")
+endif()

@@ -18,16 +18,22 @@ endif()
 # underscores). Both files in docs/ are named after it.
 set(FLUIDS_APP_ID example.c_seed_49f9a9b1.fluids)
 
-# The program links only system libraries, so it needs no run path once
-# installed (CMake drops the build tree's when it installs).
-install(TARGETS fluids RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-
-# Windows: the installer (below) carries the program, the README and the
-# licence; the rest of this file is the Linux install and its Debian package.
+# Windows: the installer (below) puts the program, the README and the
+# licence (with Windows' line ends, as Notepad and the installer's licence
+# page show them) together at the top of its folder, as Windows programs
+# are laid out; the rest of this file is the Linux install and its Debian
+# package.
 if(WIN32)
-  install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE
-          DESTINATION ${CMAKE_INSTALL_DOCDIR})
+  set(licence_txt ${CMAKE_CURRENT_BINARY_DIR}/packaging/LICENSE.txt)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/LICENSE)
+  file(READ ${PROJECT_SOURCE_DIR}/LICENSE licence_text)
+  file(CONFIGURE OUTPUT ${licence_txt} CONTENT "${licence_text}" @ONLY NEWLINE_STYLE CRLF)
+  install(TARGETS fluids RUNTIME DESTINATION .)
+  install(FILES ${PROJECT_SOURCE_DIR}/README.md ${licence_txt} DESTINATION .)
 else()
+  # The program links only system libraries, so it needs no run path once
+  # installed (CMake drops the build tree's when it installs).
+  install(TARGETS fluids RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   # Relocations are resolved at start-up and then made read-only, as Debian's
   # hardening asks.
   target_link_options(fluids PRIVATE LINKER:-z,relro LINKER:-z,now)
@@ -87,11 +93,21 @@ else()
           DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/applications)
   install(FILES ${PROJECT_SOURCE_DIR}/docs/${FLUIDS_APP_ID}.metainfo.xml
           DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/metainfo)
-  # The icon is a crop of the program's own picture (docs/make_screenshot.sh).
-  install(FILES ${PROJECT_SOURCE_DIR}/docs/fluids-128.png
-          DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/icons/hicolor/128x128/apps RENAME fluids.png)
-  install(FILES ${PROJECT_SOURCE_DIR}/README.md ${doc_out}/changelog.gz ${doc_out}/copyright
-          DESTINATION ${CMAKE_INSTALL_DOCDIR})
+  # The icon is a crop of the program's own picture (docs/make_icons.py),
+  # named by the component id, at the sizes menus and software centres use.
+  foreach(size 48 64 128 256)
+    install(FILES ${PROJECT_SOURCE_DIR}/docs/icons/fluids-${size}.png
+            DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/icons/hicolor/${size}x${size}/apps
+            RENAME ${FLUIDS_APP_ID}.png)
+  endforeach()
+  # The changelog and the licence as they stand in the source; the Debian
+  # package takes their Debian forms instead (package_tools.cmake has CPack
+  # install only the other components and debian_docs into it).
+  install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+  install(FILES ${PROJECT_SOURCE_DIR}/CHANGELOG.md ${PROJECT_SOURCE_DIR}/LICENSE
+          DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT plain_docs)
+  install(FILES ${doc_out}/changelog.gz ${doc_out}/copyright
+          DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT debian_docs EXCLUDE_FROM_ALL)
 endif()
 
 # The Debian package: fluids_<version>_<arch>.deb, its dependencies computed
@@ -115,14 +131,19 @@ set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/cmake/package_tools.cmake)
 set(CPACK_STRIP_FILES ON)
 
 # On Windows the installer instead (cpack -G NSIS, scripts/build_windows.sh):
-# fluids-<version>-win64.exe installs the program and the README under
-# Program Files\fluids, a Start-menu entry and an uninstaller. makensis
-# makes 32-bit installers unless told otherwise; this one is 64-bit, like
-# the program.
+# fluids-<version>-win64.exe shows the MIT licence, installs the program,
+# the README and the licence in Program Files\fluids, a Start-menu entry
+# (with the program's icon, from its resources) and an uninstaller, listed
+# among the installed programs with the version, publisher and icon.
+# makensis makes 32-bit installers unless told otherwise; this one is
+# 64-bit, like the program.
 if(WIN32)
   set(CPACK_GENERATOR NSIS)
+  set(CPACK_RESOURCE_FILE_LICENSE ${licence_txt})
   set(CPACK_PACKAGE_INSTALL_DIRECTORY fluids)
   set(CPACK_PACKAGE_EXECUTABLES fluids fluids)
+  set(CPACK_NSIS_EXECUTABLES_DIRECTORY .)
+  set(CPACK_NSIS_INSTALLED_ICON_NAME fluids.exe)
   set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
   set(CPACK_NSIS_DEFINES "Target amd64-unicode")
   set(CPACK_NSIS_DISPLAY_NAME fluids)

@@ -1,7 +1,9 @@
 # Cross build for 64-bit Windows with Debian's MinGW-w64 compilers
 # (g++-mingw-w64-x86-64-posix); scripts/build_windows.sh uses it:
 #   cmake -S . -B build-windows --toolchain cmake/x86_64-w64-mingw32.cmake \
-#         -DCMAKE_PREFIX_PATH=<static freeglut>
+#         -DCMAKE_FIND_ROOT_PATH=<static freeglut>
+# (a root, not CMAKE_PREFIX_PATH: packages are searched for under the roots
+# only, so a prefix outside them would not be found)
 # Programs built for the target run under wine, which is also how CTest runs
 # the tests and lists them at build time.
 set(CMAKE_SYSTEM_NAME Windows)
@@ -10,9 +12,9 @@ set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
 set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
 set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
 
-# Libraries and headers of the target only (the MinGW tree and the prefixes
-# given in CMAKE_PREFIX_PATH, such as the static freeglut); programs of the
-# build machine.
+# Libraries, headers and CMake packages of the target only, searched for
+# under the roots: the MinGW tree and those given in CMAKE_FIND_ROOT_PATH
+# (such as the static freeglut); programs of the build machine.
 list(APPEND CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Makes the Debian package of a built tree and checks it without installing
-# it: its control fields, its file list, lintian, the unpacked program, menu
-# entry, AppStream metadata and manual page, and that every place that names
-# the version agrees with the CMake project version.
+# Checks what a user installs: first `cmake --install` of a fresh tree built
+# as ./run.sh builds it; then the Debian package of a built tree, without
+# installing it: its control fields, its file list, lintian, the unpacked
+# program, menu entry, AppStream metadata and manual page, and that every
+# place that names the version agrees with the CMake project version.
 #
 #   scripts/check_package.sh [build directory, default build]
 set -euo pipefail
@@ -12,6 +13,31 @@ fail() {
   echo "package check: $*" >&2
   exit 1
 }
+
+id=$(basename docs/*.metainfo.xml .metainfo.xml)  # the component id
+icons=$(for size in 48 64 128 256; do echo "share/icons/hicolor/${size}x$size/apps/$id.png"; done)
+
+# A fresh tree configured and built as ./run.sh does it (the default target,
+# without tests and benchmarks), installed under a prefix: the program and
+# its data, with the changelog and licence as they stand in the source.
+fresh=$build/fresh-install
+rm -rf "$fresh"
+{ cmake -S . -B "$fresh" -DCMAKE_BUILD_TYPE=Release -DFLUIDS_BUILD_TESTS=OFF -DFLUIDS_BUILD_BENCH=OFF &&
+  cmake --build "$fresh" -j 2 &&
+  cmake --install "$fresh" --prefix "$fresh/prefix"; } > "$build/fresh-install.log" 2>&1 ||
+  { tail -n 30 "$build/fresh-install.log"; fail "a fresh build did not install"; }
+files=$(cd "$fresh/prefix" && find . -type f | sed 's|^\./||' | sort)
+expected=$(sort <<< "bin/fluids
+share/applications/$id.desktop
+share/doc/fluids/CHANGELOG.md
+share/doc/fluids/LICENSE
+share/doc/fluids/README.md
+$icons
+share/man/man6/fluids.6.gz
+share/metainfo/$id.metainfo.xml")
+[ "$files" = "$expected" ] || fail "the fresh build installed"$'\n'"$files"$'\n'"instead of"$'\n'"$expected"
+cmp -s LICENSE "$fresh/prefix/share/doc/fluids/LICENSE" || fail "the installed LICENSE differs"
+rm -rf "$fresh"
 
 version=$(sed -n 's/^set(CPACK_PACKAGE_VERSION "\(.*\)")$/\1/p' "$build/CPackConfig.cmake")
 deb=$build/fluids_${version}_$(dpkg --print-architecture).deb
@@ -28,15 +54,14 @@ done
 
 # Exactly the program and its data: no tests, benchmarks or libraries.
 files=$(dpkg-deb --contents "$deb" | grep -v '^d' | awk '{print $6}' | sort)
-id=$(basename docs/*.metainfo.xml .metainfo.xml)  # the component id
-expected="./usr/bin/fluids
+expected=$(sort <<< "./usr/bin/fluids
 ./usr/share/applications/$id.desktop
 ./usr/share/doc/fluids/README.md
 ./usr/share/doc/fluids/changelog.gz
 ./usr/share/doc/fluids/copyright
-./usr/share/icons/hicolor/128x128/apps/fluids.png
+$(sed 's|^|./usr/|' <<< "$icons")
 ./usr/share/man/man6/fluids.6.gz
-./usr/share/metainfo/$id.metainfo.xml"
+./usr/share/metainfo/$id.metainfo.xml")
 [ "$files" = "$expected" ] || fail "the package holds"$'\n'"$files"$'\n'"instead of"$'\n'"$expected"
 
 root=$(mktemp -d)
@@ -63,7 +88,11 @@ desktop=$usr/share/applications/$id.desktop
 validate=$(desktop-file-validate "$desktop" 2>&1) || fail "desktop-file-validate: $validate"
 if grep -E ': (error|warning): ' <<< "$validate"; then fail "the menu entry has faults"; fi
 icon=$(sed -n 's/^Icon=//p' "$desktop")
-[ -f "$usr/share/icons/hicolor/128x128/apps/$icon.png" ] || fail "no icon '$icon' in the package"
+[ "$icon" = "$id" ] || fail "the menu entry's icon is '$icon', not the component id $id"
+for size in 48 64 128 256; do
+  png=$usr/share/icons/hicolor/${size}x$size/apps/$icon.png
+  file "$png" | grep -q "PNG image data, $size x $size," || fail "no $size px icon '$icon' in the package"
+done
 metainfo=$usr/share/metainfo/$id.metainfo.xml
 appstream=$(appstreamcli validate --no-net "$metainfo" 2>&1) || fail "appstreamcli: $appstream"
 grep -q "<launchable type=\"desktop-id\">$id.desktop</launchable>" "$metainfo" ||

@@ -14,7 +14,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libx11-dev
   xvfb xdotool x11-utils xauth
-  clang libclang-rt-14-dev
+  clang
   dpkg-dev file desktop-file-utils mandoc lintian appstream
 )
 
@@ -40,23 +40,42 @@ case "${1:-}" in
   web-test) packages=(cmake make emscripten nodejs chromium) ;;
 esac
 
-missing=()
-for p in "${packages[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
-    missing+=("$p")
-  fi
-done
-[ ${#missing[@]} -eq 0 ] && exit 0
+# Installs those of its arguments that are missing.
+updated=0
+install_missing() {
+  local missing=() p
+  for p in "$@"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+      missing+=("$p")
+    fi
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
 
-echo "installing: ${missing[*]}"
-if [ "$(id -u)" -eq 0 ]; then
-  as_root=()
-elif command -v sudo >/dev/null 2>&1; then
-  as_root=(sudo)
-else
-  echo "missing packages (${missing[*]}) and neither root nor sudo available" >&2
-  exit 1
+  echo "installing: ${missing[*]}"
+  local as_root=()
+  if [ "$(id -u)" -ne 0 ]; then
+    if command -v sudo >/dev/null 2>&1; then
+      as_root=(sudo)
+    else
+      echo "missing packages (${missing[*]}) and neither root nor sudo available" >&2
+      exit 1
+    fi
+  fi
+  export DEBIAN_FRONTEND=noninteractive
+  if [ "$updated" = 0 ]; then
+    "${as_root[@]}" apt-get update -qq
+    updated=1
+  fi
+  "${as_root[@]}" apt-get install -y -qq "${install_options[@]}" "${missing[@]}"
+}
+
+install_missing "${packages[@]}"
+
+# The fuzzers' sanitizer and libFuzzer runtimes (compiler-rt) come in a
+# package named after the major version of clang, whichever the
+# distribution's clang is.
+if [ "${1:-}" = "" ]; then
+  clang_major=$(clang --version | sed -nE '1s/.*clang version ([0-9]+)\..*/\1/p')
+  [ -n "$clang_major" ] || { echo "cannot read the version of clang" >&2; exit 1; }
+  install_missing "libclang-rt-$clang_major-dev"
 fi
-export DEBIAN_FRONTEND=noninteractive
-"${as_root[@]}" apt-get update -qq
-"${as_root[@]}" apt-get install -y -qq "${install_options[@]}" "${missing[@]}"

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "bit_cast.hpp"
+#include "first_difference.hpp"
 #include "fluid.hpp"
 #include "report_text.hpp"
 #include "viewer.hpp"
@@ -179,16 +180,7 @@ std::string printf_report(float total) {
 }
 
 // Equality of two long texts, reporting where they first differ.
-::testing::AssertionResult same_text(const std::string& expected, const std::string& actual) {
-    if (expected == actual) return ::testing::AssertionSuccess();
-    std::size_t at = 0;
-    while (at < expected.size() && at < actual.size() && expected[at] == actual[at]) ++at;
-    const std::size_t from = at < 40 ? 0 : at - 40;
-    return ::testing::AssertionFailure()
-           << "sizes " << expected.size() << " and " << actual.size() << ", first difference at "
-           << at << "\nexpected: ..." << expected.substr(from, 80) << "\nactual:   ..."
-           << actual.substr(from, 80);
-}
+using first_difference::same_text;
 
 // Fields as a simulation leaves them, plus the values that print oddly.
 void fill_fields(std::uint32_t seed) {

@@ -17,6 +17,7 @@
 #include <random>
 #include <string>
 
+#include "first_difference.hpp"
 #include "fluid.hpp"
 #include "reference_solver.hpp"
 #include "report_text.hpp"
@@ -109,8 +110,7 @@ void feed_sources() {
     test_support::save_globals(*state);
     *text = test_support::capture_stdout(
         [] { fluid::print_report(fluid::sum_density(fluid::density)); });
-    if (*text == report_text::report(*state)) return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "the report differs from printf's text";
+    return first_difference::same_text(report_text::report(*state), *text);
 }
 
 // Whether the velocity holds a value that `pred` accepts.

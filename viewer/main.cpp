@@ -27,6 +27,7 @@ int main(int argc, char** argv) {
     glutInitDisplayMode(GLUT_DOUBLE | GLUT_RGB);
     glutInitWindowSize(fluid::window_width, fluid::window_height);
     glutCreateWindow("Compute Stable Fluids");
+    fluid::set_window_class();
 
     // 4. The quad every cell is drawn with, and the few-primitive drawing
     //    where the GL offers what it needs (else every frame is drawn cell

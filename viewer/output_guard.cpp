@@ -26,12 +26,17 @@
 
 namespace fluid {
 
+// A GUI program started without standard handles (from the Start menu or
+// Explorer) has streams whose descriptor or handle is -1 or -2, depending on
+// the C runtime; any negative one leads nowhere.
+static bool leads_nowhere(std::FILE* stream) {
+    return _fileno(stream) < 0 || _get_osfhandle(_fileno(stream)) < 0;
+}
+
 void guard_standard_streams() {
-    if (_fileno(stdin) < 0 || _get_osfhandle(_fileno(stdin)) == -1)
-        (void)std::freopen("NUL", "rb", stdin);
+    if (leads_nowhere(stdin)) (void)std::freopen("NUL", "rb", stdin);
     for (std::FILE* stream : {stdout, stderr}) {
-        if (_fileno(stream) < 0 || _get_osfhandle(_fileno(stream)) == -1)
-            (void)std::freopen("NUL", "wb", stream);
+        if (leads_nowhere(stream)) (void)std::freopen("NUL", "wb", stream);
     }
     (void)_setmode(_fileno(stdout), _O_BINARY);
 }

@@ -233,6 +233,13 @@ void draw_cells_per_cell();
 /// Draws the obstacle and density layers as one batch of quads; the same
 /// pixels as draw_cells_per_cell while the velocity and grid layers are off.
 void draw_cells_batched();
+/// Names the window's class "fluids" (WM_CLASS, which the menu entry's
+/// StartupWMClass gives) where the window system has one: X11.
+#ifdef FLUIDS_X11_WINDOW_CLASS
+void set_window_class();
+#else
+inline void set_window_class() {}
+#endif
 void on_display();
 void on_reshape(int w, int h);
 void on_window_status(int state);

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs the whole test suite through CTest.
 #
-#   ./test.sh          release, sanitized, arm64 (emulated) and Windows (wine)
-#                      builds, every test
+#   ./test.sh          web page (headless Chromium), release, sanitized, arm64
+#                      (emulated) and Windows (wine) builds, every test
 #   ./test.sh quick    release build only
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -16,6 +16,15 @@ figures() {
 }
 
 ./scripts/install_deps.sh
+
+# 0. The web page (full runs): built to WebAssembly with emscripten, its
+#    display-free tests under node and the page in headless Chromium; the
+#    release build's tests below run the same session with the page and the
+#    Linux program (FLUIDS_WEB_PAGE).
+if [ "$mode" != quick ]; then
+  ./scripts/build_web.sh --test build-web/page
+  export FLUIDS_WEB_PAGE=$PWD/build-web/page
+fi
 
 # 1. Release build: unit tests, window tests, equivalence tests (switched on
 #    explicitly: ./run.sh configures the same tree without them).

@@ -29,10 +29,27 @@ using xharness::Program;
 // The session, as session.mjs reads it. Buttons are numbered as GLUT numbers
 // them (0 left, 1 middle, 2 right).
 const std::vector<std::string> SESSION = {
-    "key s",          "key c",          "key B",      "drag 0 200 200 260 212", "key B",
-    "click 2 300 300", "key f",         "step",       "drag 0 100 400 160 380", "step",
-    "resize 701 389", "click 2 350 200", "drag 1 300 100 340 90", "step", "key g",
-    "picture",        "key b",          "picture",    "key d",      "step",       "picture",
+    "key s",
+    "key c",
+    "key B",
+    "drag 0 200 200 260 212",
+    "key B",
+    "click 2 300 300",
+    "key f",
+    "step",
+    "drag 0 100 400 160 380",
+    "step",
+    "resize 701 389",
+    "click 2 350 200",
+    "drag 1 300 100 340 90",
+    "step",
+    "key g",
+    "picture",
+    "key b",
+    "picture",
+    "key d",
+    "step",
+    "picture",
 };
 
 std::vector<std::string> words(const std::string& command) {
@@ -68,7 +85,8 @@ std::string run_page(const std::string& page, const std::string& pictures) {
     if (out == nullptr) return "";
     std::string text;
     char buffer[4096];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, out)) > 0;) text.append(buffer, n);
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, out)) > 0;)
+        text.append(buffer, n);
     EXPECT_EQ(pclose(out), 0) << "session.mjs failed";
     return text;
 }

@@ -183,8 +183,7 @@ NumberVertex nv(float x, float y, int n) {
 // The literal sequence of rows top_row down to 1: quad_of(c) and
 // segment_of(c) give cell c's quad colour and segment end.
 template <class QuadOf, class SegmentOf>
-void literal_sequence(int top_row, QuadOf quad_of, SegmentOf segment_of, bool velocity,
-                      bool grid) {
+void literal_sequence(int top_row, QuadOf quad_of, SegmentOf segment_of, bool velocity, bool grid) {
     literal_vertices.clear();
     literal_runs.clear();
     for (int i = top_row; i >= 1; --i) {
@@ -197,9 +196,9 @@ void literal_sequence(int top_row, QuadOf quad_of, SegmentOf segment_of, bool ve
             if (q.channel >= 0) {
                 float rgb[3] = {0.0f, 0.0f, 0.0f};
                 rgb[q.channel] = q.level;
-                add_literal(GL_TRIANGLES, {lv(x[0], y[0], rgb), lv(x[1], y[1], rgb),
-                                           lv(x[2], y[2], rgb), lv(x[0], y[0], rgb),
-                                           lv(x[2], y[2], rgb), lv(x[3], y[3], rgb)});
+                add_literal(GL_TRIANGLES,
+                            {lv(x[0], y[0], rgb), lv(x[1], y[1], rgb), lv(x[2], y[2], rgb),
+                             lv(x[0], y[0], rgb), lv(x[2], y[2], rgb), lv(x[3], y[3], rgb)});
             }
             const SegmentEnd e = velocity ? segment_of(c) : SegmentEnd{0.0f, 0.0f};
             if (velocity && drawn(e)) {
@@ -207,8 +206,8 @@ void literal_sequence(int top_row, QuadOf quad_of, SegmentOf segment_of, bool ve
             }
             if (grid) {
                 for (int k = 0; k < 4; ++k) {
-                    add_literal(GL_LINES, {lv(x[k], y[k], GREEN),
-                                           lv(x[(k + 1) % 4], y[(k + 1) % 4], GREEN)});
+                    add_literal(GL_LINES,
+                                {lv(x[k], y[k], GREEN), lv(x[(k + 1) % 4], y[(k + 1) % 4], GREEN)});
                 }
             }
         }
@@ -315,8 +314,7 @@ void draw_fast(bool velocity, bool grid) {
     }
     for (int i = 1; i <= GRID_INNER; ++i) {
         for (int j = 1; j <= GRID_INNER; ++j) {
-            cell_texel(shown_quad(cell_index(i, j)),
-                       &texels[2 * ((i - 1) * GRID_INNER + (j - 1))]);
+            cell_texel(shown_quad(cell_index(i, j)), &texels[2 * ((i - 1) * GRID_INNER + (j - 1))]);
         }
     }
     last_pass(velocity, grid);
@@ -373,7 +371,9 @@ bool check_numbers(int rows) {
                 const int n = base + k + 1;
                 const int decoy = (int)(((long)n * 7919 + 5) % NUMBERED_CELLS) + 1;
                 number_vertices.push_back(nv((float)(k % width) + 0.5f, (float)(k / width) + 0.5f,
-                                             pass == 1 ? n : decoy != n ? decoy : 0));
+                                             pass == 1    ? n
+                                             : decoy != n ? decoy
+                                                          : 0));
             }
         }
         glClear(GL_COLOR_BUFFER_BIT);

@@ -8,10 +8,9 @@
 //
 // Standard output goes to the browser's console one line per console.log
 // call; the page (fluids.html) also keeps the last report for its panel.
+#include <GLES3/gl3.h>
 #include <emscripten/emscripten.h>
 #include <emscripten/html5.h>
-
-#include <GLES3/gl3.h>
 
 #include <algorithm>
 #include <cmath>
@@ -284,7 +283,8 @@ int main() {
     attributes.preserveDrawingBuffer = EM_FALSE;
     const EMSCRIPTEN_WEBGL_CONTEXT_HANDLE context =
         emscripten_webgl_create_context(CANVAS, &attributes);
-    if (context <= 0 || emscripten_webgl_make_context_current(context) != EMSCRIPTEN_RESULT_SUCCESS ||
+    if (context <= 0 ||
+        emscripten_webgl_make_context_current(context) != EMSCRIPTEN_RESULT_SUCCESS ||
         !fluid::web::init_drawing()) {
         EM_ASM({
             if (Module.noWebGL2) Module.noWebGL2();

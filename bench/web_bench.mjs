@@ -40,8 +40,8 @@ async function scene(p) {
   }
 }
 
-// Median milliseconds between n animation frames, after a one-second
-// warm-up; also the load-to-first-frame time.
+// The mean and the median milliseconds between n animation frames, after a
+// one-second warm-up; also the load-to-first-frame time.
 async function runCase(query, c, n) {
   const browser = new Browser();
   try {
@@ -79,10 +79,10 @@ console.log(`page: ${size.reduce((a, b) => a + b)} bytes (html ${size[0]}, js ${
             `(literal), median interval in brackets`);
 console.log(`${'case'.padEnd(48)} ${'fluids ms'.padStart(16)} ${'literal ms'.padStart(18)} ` +
             `${'ratio'.padStart(8)} ${'first frame'.padStart(12)}`);
+const both = (r) => `${r.ms.toFixed(2)} (${r.median.toFixed(2)})`;
 for (const c of cases) {
   const fast = await runCase('', c, frames);
   const literal = await runCase('?literal', c, literalFrames);
-  const both = (r) => `${r.ms.toFixed(2)} (${r.median.toFixed(2)})`;
   console.log(`${c.name.padEnd(48)} ${both(fast).padStart(16)} ` +
               `${both(literal).padStart(18)} ${(literal.ms / fast.ms).toFixed(1).padStart(7)}x ` +
               `${(fast.firstFrame.toFixed(0) + ' ms').padStart(12)}`);
